@@ -1,0 +1,268 @@
+// The five calls of the client library over a table of connection handles. Each handle
+// owns one transport; a call looks its transport up under the table's lock and runs
+// without it, so handles used on different threads do not wait for each other.
+#include "data/RdbClient.h"
+
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "rdb/client/Transport.h"
+
+namespace rdb {
+namespace {
+
+constexpr uint16_t kDefaultPort = 8907;
+
+std::mutex g_handleMutex;
+std::map<RDBHANDLE, std::shared_ptr<Transport>> g_handles;
+RDBHANDLE g_nextHandle = 1;
+std::atomic<RDBEventCallBackFN> g_callback{nullptr};
+thread_local RDB_ERROR t_lastOpenError{};
+
+std::shared_ptr<Transport> FindTransport(RDBHANDLE h) {
+    std::lock_guard<std::mutex> lock(g_handleMutex);
+    auto it = g_handles.find(h);
+    return it == g_handles.end() ? nullptr : it->second;
+}
+
+RDBHANDLE AddTransport(std::unique_ptr<Transport> t) {
+    std::lock_guard<std::mutex> lock(g_handleMutex);
+    // Handles are never closed, so the table only wraps after two billion opens.
+    for (;;) {
+        const RDBHANDLE h = g_nextHandle;
+        g_nextHandle = g_nextHandle == INT32_MAX ? 1 : g_nextHandle + 1;
+        if (g_handles.find(h) == g_handles.end()) {
+            g_handles.emplace(h, std::shared_ptr<Transport>(std::move(t)));
+            return h;
+        }
+    }
+}
+
+bool ParsePort(const std::string& text, uint16_t* port) {
+    if (text.empty() || text.size() > 5) return false;
+    unsigned value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+    }
+    if (value == 0 || value > 65535) return false;
+    *port = static_cast<uint16_t>(value);
+    return true;
+}
+
+// The length of the longest prefix of a row string that ends with a whole field and
+// fits limit bytes. Values carry no ":;" of their own, so every pair is a terminator.
+size_t FieldBoundary(const std::string& row, size_t limit) {
+    size_t cut = 0;
+    size_t pos = 0;
+    for (;;) {
+        const size_t hit = row.find(":;", pos);
+        if (hit == std::string::npos || hit + 2 > limit) return cut;
+        cut = hit + 2;
+        pos = cut;
+    }
+}
+
+RDB_ERROR* ErrorRecord(RDB_ERROR* given, RDB_ERROR* local) {
+    RDB_ERROR* err = given != nullptr ? given : local;
+    SetRdbError(err, 0, std::string());
+    return err;
+}
+
+// First-record call shared by both entry points. Returns the call's result with *row
+// filled when a row came back (err->nCode 0).
+int32_t QueryFirstRow(RDBHANDLE hRdb, const char* pszDbName, const char* pszSql, std::string* row,
+                      RDB_ERROR* err) {
+    if (pszSql == nullptr) {
+        SetRdbError(err, RDB_E_PROTOCOL, "no SQL text");
+        return 0;
+    }
+    std::shared_ptr<Transport> t = FindTransport(hRdb);
+    if (!t) {
+        SetRdbError(err, RDB_E_BAD_HANDLE, "invalid connection handle " + std::to_string(hRdb));
+        return RDB_E_BAD_HANDLE;
+    }
+    const int32_t result = t->QueryFirst(pszDbName != nullptr ? pszDbName : "", pszSql, row, err);
+    if (result <= 0) {
+        if (err->nCode == 0) SetRdbError(err, RDB_E_PROTOCOL, "query failed without a reason");
+        return result;
+    }
+    if (err->nCode == 0 || (err->nCode == 1 && err->szMessage[0] == '\0')) return result;
+    // An engine error: reported as a failed call, since an engine code of 1 would otherwise
+    // read as "no row".
+    return 0;
+}
+
+}  // namespace
+
+void SetRdbError(RDB_ERROR* err, int32_t code, const std::string& message) {
+    if (err == nullptr) return;
+    err->nCode = code;
+    size_t n = message.size();
+    if (n > RDB_ERROR_TEXT_SIZE - 1) {
+        n = RDB_ERROR_TEXT_SIZE - 1;
+        // Do not leave half a UTF-8 character at the end.
+        while (n > 0 && (static_cast<unsigned char>(message[n]) & 0xC0) == 0x80) --n;
+    }
+    std::memcpy(err->szMessage, message.data(), n);
+    err->szMessage[n] = '\0';
+}
+
+RDB_ERROR LastServerOpenError() { return t_lastOpenError; }
+
+std::unique_ptr<Transport> MakeTransport(const std::string& address, const std::string& port,
+                                         RDB_ERROR* err) {
+    static const std::string kFilePrefix = "file:";
+    if (address.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
+        const std::string path = address.substr(kFilePrefix.size());
+        if (path.empty()) {
+            SetRdbError(err, RDB_E_OPEN, "no database file after \"file:\"");
+            return nullptr;
+        }
+        return MakeEmbeddedTransport(path, err);
+    }
+    std::string host = address;
+    std::string portText = port;
+    if (!address.empty() && address[0] == '[') {
+        // [IPv6]:port
+        const size_t close = address.find(']');
+        if (close == std::string::npos) {
+            SetRdbError(err, RDB_E_OPEN, "unterminated '[' in server address \"" + address + "\"");
+            return nullptr;
+        }
+        host = address.substr(1, close - 1);
+        if (close + 1 < address.size()) {
+            if (address[close + 1] != ':') {
+                SetRdbError(err, RDB_E_OPEN, "bad server address \"" + address + "\"");
+                return nullptr;
+            }
+            portText = address.substr(close + 2);
+        }
+    } else {
+        const size_t colon = address.find(':');
+        // One colon: HOST:PORT. More: a bare IPv6 address.
+        if (colon != std::string::npos && address.find(':', colon + 1) == std::string::npos) {
+            host = address.substr(0, colon);
+            portText = address.substr(colon + 1);
+        }
+    }
+    if (host.empty()) {
+        SetRdbError(err, RDB_E_OPEN, "no server address");
+        return nullptr;
+    }
+    uint16_t portNumber = kDefaultPort;
+    if (!portText.empty() && !ParsePort(portText, &portNumber)) {
+        SetRdbError(err, RDB_E_OPEN, "bad port \"" + portText + "\"");
+        return nullptr;
+    }
+    return MakeTcpTransport(host, portNumber);
+}
+
+}  // namespace rdb
+
+using rdb::SetRdbError;
+
+extern "C" {
+
+RDBHANDLE RDBServerOpen(const char* pszServerAddr, const char* pszPort) {
+    RDB_ERROR* err = &rdb::t_lastOpenError;
+    SetRdbError(err, 0, std::string());
+    if (pszServerAddr == nullptr) {
+        SetRdbError(err, RDB_E_OPEN, "no server address");
+        return 0;
+    }
+    std::unique_ptr<rdb::Transport> t =
+        rdb::MakeTransport(pszServerAddr, pszPort != nullptr ? pszPort : "", err);
+    if (!t) {
+        if (err->nCode == 0) SetRdbError(err, RDB_E_OPEN, "cannot use server address");
+        return 0;
+    }
+    return rdb::AddTransport(std::move(t));
+}
+
+void RDBSetEventCallBackFN(RDBEventCallBackFN pfnCallback) { rdb::g_callback.store(pfnCallback); }
+
+int32_t RDBQueryRecord(RDBHANDLE hRdb, const char* pszDbName, int32_t nRequestId,
+                       const char* pszSql, int32_t* pnRowCount, RDB_ERROR* pError) {
+    RDB_ERROR local;
+    RDB_ERROR* err = rdb::ErrorRecord(pError, &local);
+    if (pnRowCount != nullptr) *pnRowCount = 0;
+    if (pszSql == nullptr) {
+        SetRdbError(err, RDB_E_PROTOCOL, "no SQL text");
+        return 0;
+    }
+    std::shared_ptr<rdb::Transport> t = rdb::FindTransport(hRdb);
+    if (!t) {
+        SetRdbError(err, RDB_E_BAD_HANDLE, "invalid connection handle " + std::to_string(hRdb));
+        return RDB_E_BAD_HANDLE;
+    }
+    // The callback in force when the query starts gets all of its rows, even if a row
+    // handler registers another one for a nested query.
+    const RDBEventCallBackFN callback = rdb::g_callback.load();
+    auto onRow = [callback, nRequestId](int32_t columns, const std::string& row) {
+        if (callback != nullptr) callback(0, nRequestId, columns, row.c_str());
+    };
+    int32_t rows = 0;
+    const int32_t result =
+        t->Query(pszDbName != nullptr ? pszDbName : "", pszSql, onRow, &rows, err);
+    if (pnRowCount != nullptr) *pnRowCount = rows;
+    if (result <= 0 && err->nCode == 0) SetRdbError(err, RDB_E_PROTOCOL, "query failed without a reason");
+    return result;
+}
+
+int32_t RDBQueryFirstRecord(RDBHANDLE hRdb, const char* pszDbName, const char* pszSql,
+                            char* pszRecord, RDB_ERROR* pError) {
+    RDB_ERROR local;
+    RDB_ERROR* err = rdb::ErrorRecord(pError, &local);
+    if (pszRecord == nullptr) {
+        SetRdbError(err, RDB_E_PROTOCOL, "no record buffer");
+        return 0;
+    }
+    std::string row;
+    const int32_t result = rdb::QueryFirstRow(hRdb, pszDbName, pszSql, &row, err);
+    if (result <= 0 || err->nCode != 0) return result;
+    // A row longer than the classic buffer loses its last fields, never half of one.
+    const size_t n = rdb::FieldBoundary(row, RDB_FIRST_RECORD_SIZE - 1);
+    std::memcpy(pszRecord, row.data(), n);
+    pszRecord[n] = '\0';
+    return result;
+}
+
+int32_t RDBQueryFirstRecordEx(RDBHANDLE hRdb, const char* pszDbName, const char* pszSql,
+                              char* pszRecord, int32_t nRecordSize, int32_t* pnNeeded,
+                              RDB_ERROR* pError) {
+    RDB_ERROR local;
+    RDB_ERROR* err = rdb::ErrorRecord(pError, &local);
+    if (pnNeeded != nullptr) *pnNeeded = 0;
+    std::string row;
+    const int32_t result = rdb::QueryFirstRow(hRdb, pszDbName, pszSql, &row, err);
+    if (result <= 0 || err->nCode != 0) return result;
+    const size_t needed = row.size() + 1;
+    if (pnNeeded != nullptr) *pnNeeded = needed > INT32_MAX ? INT32_MAX : static_cast<int32_t>(needed);
+    if (pszRecord == nullptr || nRecordSize < 0 || needed > static_cast<size_t>(nRecordSize))
+        return RDB_FIRST_RECORD_TOO_SMALL;
+    std::memcpy(pszRecord, row.c_str(), needed);
+    return result;
+}
+
+int32_t RDBExecuteSQL(RDBHANDLE hRdb, const char* pszDbName, const char* pszSql,
+                      RDB_ERROR* pError) {
+    RDB_ERROR local;
+    RDB_ERROR* err = rdb::ErrorRecord(pError, &local);
+    if (pszSql == nullptr) {
+        SetRdbError(err, RDB_E_PROTOCOL, "no SQL text");
+        return RDB_E_PROTOCOL;
+    }
+    std::shared_ptr<rdb::Transport> t = rdb::FindTransport(hRdb);
+    if (!t) {
+        SetRdbError(err, RDB_E_BAD_HANDLE, "invalid connection handle " + std::to_string(hRdb));
+        return RDB_E_BAD_HANDLE;
+    }
+    return t->Execute(pszDbName != nullptr ? pszDbName : "", pszSql, err);
+}
+
+}  // extern "C"

@@ -1,0 +1,150 @@
+// rdbcli: the operator's command-line client.
+//   rdbcli -S ADDRESS -Q "SQL"        run a statement through the client library; print each
+//                                     row string as delivered, one per line
+//   rdbcli --create-demo PATH         create PATH (if needed) and fill the demo data set
+//   rdbcli --feed PATH --every SECONDS [--count N]
+//                                     add one new callback request every SECONDS
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <thread>
+
+#include "data/RdbClient.h"
+#include "rdb/client/Transport.h"
+#include "rdb/engine/DemoData.h"
+#include "rdb/engine/Engine.h"
+
+namespace {
+
+constexpr const char* kPort = "8907";
+constexpr const char* kDbName = "NEW_ACS";
+
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: rdbcli -S ADDRESS -Q SQL\n"
+                 "       rdbcli --create-demo PATH [--days N] [--per-day N] [--seed N]\n"
+                 "       rdbcli --feed PATH --every SECONDS [--count N]\n"
+                 "ADDRESS is file:PATH for a local database file, or HOST[:PORT] of rdbd.\n");
+}
+
+int Fail(int32_t code, const char* message) {
+    std::fprintf(stderr, "error %d: %s\n", static_cast<int>(code), message);
+    return 1;
+}
+
+int32_t PrintRow(int32_t, int32_t, int32_t, const char* row) {
+    std::fputs(row, stdout);
+    std::fputc('\n', stdout);
+    return 1;
+}
+
+int RunStatement(const std::string& address, const std::string& sql) {
+    const RDBHANDLE h = RDBServerOpen(address.c_str(), kPort);
+    if (h == 0) {
+        const RDB_ERROR e = rdb::LastServerOpenError();
+        return Fail(e.nCode, e.szMessage);
+    }
+    RDBSetEventCallBackFN(&PrintRow);
+    int32_t rows = 0;
+    RDB_ERROR err{};
+    const int32_t rc = RDBQueryRecord(h, kDbName, 0, sql.c_str(), &rows, &err);
+    std::fflush(stdout);
+    if (rc <= 0) return Fail(err.nCode, err.szMessage);
+    return 0;
+}
+
+bool ParseInt(const char* text, long long lo, long long hi, long long* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (*end != '\0' || v < lo || v > hi) return false;
+    *out = v;
+    return true;
+}
+
+int CreateDemo(const std::string& path, const rdb::DemoOptions& options) {
+    rdb::Error err;
+    auto engine = rdb::Engine::Open(path, &err);
+    if (!engine) return Fail(err.code, err.message.c_str());
+    if (!rdb::FillDemoData(*engine, options, &err)) return Fail(err.code, err.message.c_str());
+    std::printf("demo database: file:%s\n", path.c_str());
+    for (int i = 0; i < rdb::kDemoLoginCount; ++i) {
+        const rdb::DemoLogin& l = rdb::kDemoLogins[i];
+        std::printf("login %s  password %s  (%s)\n", l.loginId, l.password, l.what);
+    }
+    return 0;
+}
+
+int Feed(const std::string& path, double every, long long count) {
+    rdb::Error err;
+    auto engine = rdb::Engine::Open(path, &err);
+    if (!engine) return Fail(err.code, err.message.c_str());
+    // A different request every run and every step.
+    const uint32_t base = static_cast<uint32_t>(std::time(nullptr));
+    for (long long i = 0; count < 0 || i < count; ++i) {
+        if (i > 0) std::this_thread::sleep_for(std::chrono::duration<double>(every));
+        const int64_t id = rdb::FeedOneRequest(*engine, base + static_cast<uint32_t>(i), &err);
+        if (id < 0) return Fail(err.code, err.message.c_str());
+        std::printf("%lld\n", static_cast<long long>(id));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string address, sql, demoPath, feedPath;
+    bool haveSql = false;
+    double every = -1;
+    long long count = -1;
+    rdb::DemoOptions demo;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        long long n = 0;
+        if (value == nullptr) {
+            Usage();
+            return 2;
+        }
+        if (arg == "-S") {
+            address = value;
+        } else if (arg == "-Q") {
+            sql = value;
+            haveSql = true;
+        } else if (arg == "--create-demo") {
+            demoPath = value;
+        } else if (arg == "--feed") {
+            feedPath = value;
+        } else if (arg == "--every") {
+            char* end = nullptr;
+            every = std::strtod(value, &end);
+            if (*end != '\0' || !(every >= 0) || every > 86400) {
+                Usage();
+                return 2;
+            }
+        } else if (arg == "--count" && ParseInt(value, 0, 1000000000, &n)) {
+            count = n;
+        } else if (arg == "--days" && ParseInt(value, 1, 3660, &n)) {
+            demo.days = static_cast<int>(n);
+        } else if (arg == "--per-day" && ParseInt(value, 0, 1000000, &n)) {
+            demo.recordsPerDay = static_cast<int>(n);
+        } else if (arg == "--seed" && ParseInt(value, 0, UINT32_MAX, &n)) {
+            demo.seed = static_cast<uint32_t>(n);
+        } else {
+            Usage();
+            return 2;
+        }
+        ++i;
+    }
+    if (!demoPath.empty() && address.empty() && feedPath.empty()) return CreateDemo(demoPath, demo);
+    if (!feedPath.empty() && address.empty() && demoPath.empty() && every >= 0)
+        return Feed(feedPath, every, count);
+    if (!address.empty() && haveSql && demoPath.empty() && feedPath.empty())
+        return RunStatement(address, sql);
+    Usage();
+    return 2;
+}

@@ -1,0 +1,126 @@
+// rdbcli end to end: the built binary run through the shell.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/Fixture.h"
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'') {
+            q += "'\\''";
+        } else {
+            q += c;
+        }
+    }
+    return q + "'";
+}
+
+Result RunCli(const TempDir& dir, const std::vector<std::string>& args) {
+    std::string cmd = Quote(RDBCLI_PATH);
+    for (const std::string& a : args) cmd += " " + Quote(a);
+    const std::string errFile = dir.File("stderr.txt");
+    cmd += " 2>" + Quote(errFile);
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errFile);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+class Rdbcli : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new TempDir;
+        db_ = dir_->File("cli.db");
+        const Result r = RunCli(*dir_, {"--create-demo", db_, "--days", "2", "--per-day", "50"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find("demo"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("김상담@demo"), std::string::npos) << r.out;
+    }
+    static void TearDownTestSuite() { delete dir_; }
+    Result Sql(const std::string& sql) { return RunCli(*dir_, {"-S", "file:" + db_, "-Q", sql}); }
+
+    static TempDir* dir_;
+    static std::string db_;
+};
+
+TempDir* Rdbcli::dir_ = nullptr;
+std::string Rdbcli::db_;
+
+TEST_F(Rdbcli, PrintsEachRowStringOnItsOwnLine) {
+    const Result r = Sql("select USER_ID, USER_NM from USER_INFO order by USER_ID");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "demo:;데모상사:;\nother:;다른상사:;\n");
+    EXPECT_EQ(r.err, "");
+
+    const Result v = Sql("select 'a:;b', NULL, 3");
+    EXPECT_EQ(v.out, "a: ;b:;:;3:;\n");
+}
+
+TEST_F(Rdbcli, StatementsWithoutRowsPrintNothing) {
+    Result r = Sql("update RST_INB set COMMENT = 'cli' where ACS_ID = 1 ");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    r = Sql("select COMMENT from RST_INB where ACS_ID = 1");
+    EXPECT_EQ(r.out, "cli:;\n");
+}
+
+TEST_F(Rdbcli, FailuresGoToStderrWithTheCode) {
+    Result r = Sql("select * from NOPE");
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "error 1: no such table: NOPE\n");
+
+    r = RunCli(*dir_, {"-S", "file:" + dir_->File("missing-dir/x.db"), "-Q", "select 1"});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_EQ(r.err.rfind("error -6: ", 0), 0u) << r.err;
+
+    r = RunCli(*dir_, {"-S", "file:" + db_});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("usage"), std::string::npos);
+}
+
+TEST_F(Rdbcli, FeedAddsRequestsAndPrintsTheirKeys) {
+    const Result before = Sql("select max(ACS_ID) from RST_INB");
+    const Result r = RunCli(*dir_, {"--feed", db_, "--every", "0.01", "--count", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::vector<long long> ids;
+    for (long long id; lines >> id;) ids.push_back(id);
+    ASSERT_EQ(ids.size(), 3u) << r.out;
+    EXPECT_EQ(ids[0], std::stoll(before.out) + 1);
+    EXPECT_LT(ids[0], ids[1]);
+    EXPECT_LT(ids[1], ids[2]);
+    const Result check = Sql("select count(*) from RST_INB where ACS_ID >= " + std::to_string(ids[0]) +
+                             " and IS_CALLBACK = '1' and IS_PRINT = '0'");
+    EXPECT_EQ(check.out, "3:;\n");
+
+    const Result empty = RunCli(*dir_, {"--feed", dir_->File("empty.db"), "--every", "0", "--count", "1"});
+    EXPECT_NE(empty.exitCode, 0);
+    EXPECT_EQ(empty.err.rfind("error ", 0), 0u) << empty.err;
+}
+
+}  // namespace
