@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "tests/support/Fixture.h"
+#include "tests/support/RdbdProcess.h"
 
 namespace {
 
@@ -16,6 +17,21 @@ private:
     TempDir dir_;
 };
 
+// The same fixture behind a real rdbd on a free loopback port.
+class TcpServer : public StatementServer {
+public:
+    TcpServer() {
+        CreateFixtureDatabase(DatabasePath());
+        if (!rdbd_.Start(DatabasePath())) throw std::runtime_error("rdbd: " + rdbd_.ErrorText());
+    }
+    std::string Address() const override { return rdbd_.Address(); }
+    std::string DatabasePath() const override { return dir_.File("fixture.db"); }
+
+private:
+    TempDir dir_;
+    RdbdProcess rdbd_;
+};
+
 }  // namespace
 
 std::unique_ptr<StatementServer> StartStatementServer(ServerKind kind) {
@@ -23,11 +39,11 @@ std::unique_ptr<StatementServer> StartStatementServer(ServerKind kind) {
         case ServerKind::Embedded:
             return std::make_unique<EmbeddedServer>();
         case ServerKind::Tcp:
-            break;
+            return std::make_unique<TcpServer>();
     }
     return nullptr;
 }
 
-std::vector<ServerKind> StatementServerKinds() { return {ServerKind::Embedded}; }
+std::vector<ServerKind> StatementServerKinds() { return {ServerKind::Embedded, ServerKind::Tcp}; }
 
 std::string ServerKindName(ServerKind kind) { return kind == ServerKind::Embedded ? "Embedded" : "Tcp"; }

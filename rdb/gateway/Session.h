@@ -1,0 +1,69 @@
+// One client connection of the gateway, served on its own thread with its own engine (its
+// own SQLite connection). Whatever the client does wrong ends this session and nothing
+// else: bad frames, lengths out of range, half frames, silence in the middle of a frame,
+// or not reading its replies.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "rdb/net/FrameDecoder.h"
+#include "rdb/net/Socket.h"
+
+namespace rdb {
+class Engine;
+}
+
+namespace rdb::gateway {
+
+struct SessionConfig {
+    std::string dbPath;
+    int busyTimeoutMs = 8000;
+    int handshakeTimeoutMs = 10000;  // from accept to a complete HELLO
+    int frameTimeoutMs = 10000;      // from the first byte of a request to its last
+    int sendTimeoutMs = 10000;       // longest wait for the client to take reply bytes
+};
+
+class Session {
+public:
+    Session(uint64_t id, net::Socket socket, const SessionConfig& config);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Serves the connection until it ends; logs one line for the connection when it ends
+    // (peer, requests, duration, why it ended) and one per failed statement.
+    void Run();
+
+    // From another thread: ends the session soon (wakes a blocked read or write and
+    // interrupts a running statement).
+    void Interrupt();
+
+    bool Finished() const { return finished_.load(); }
+
+private:
+    enum class ReadResult { Frame, Closed, Failed };
+
+    std::string Serve();
+    ReadResult ReadFrame(net::FrameView* frame, int idleTimeoutMs, std::string* why);
+    bool Flush(std::string* why);
+    bool HandleRequest(const net::FrameView& frame, std::string* why);
+    void Close();
+
+    const uint64_t id_;
+    const SessionConfig config_;
+    std::string peer_;
+    net::Socket socket_;
+    net::FrameDecoder decoder_;
+    std::string out_;
+    std::unique_ptr<Engine> engine_;
+    std::mutex mutex_;  // guards socket_ closing and engine_ against Interrupt()
+    std::atomic<bool> interrupted_{false};
+    std::atomic<bool> finished_{false};
+    uint64_t requests_ = 0;
+};
+
+}  // namespace rdb::gateway
