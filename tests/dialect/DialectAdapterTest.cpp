@@ -189,11 +189,11 @@ TEST_F(CallbackLists, GeneralLayoutLists) {
 }
 
 TEST_F(CallbackLists, NewRecordCountWithTabsAndIndexHint) {
-    const std::string count = Fmt(kCountStatement, "5", "20261201", "20261208");
+    const std::string count = Fmt(kCountStatement.c_str(), "5", "20261201", "20261208");
     ASSERT_NE(count.find('\t'), std::string::npos);
     EXPECT_EQ(Run(count).rows, (std::vector<Row>{{"3"}}));
     EXPECT_EQ(Run(count + kAgentCondition + "kim'").rows, (std::vector<Row>{{"1"}}));
-    EXPECT_EQ(Run(Fmt(kCountStatement, "5", "20261209", "20261201")).rows, (std::vector<Row>{{"0"}}))
+    EXPECT_EQ(Run(Fmt(kCountStatement.c_str(), "5", "20261209", "20261201")).rows, (std::vector<Row>{{"0"}}))
         << "a reversed period selects nothing";
 }
 
