@@ -1,0 +1,361 @@
+// The main frame: start-up with and without settings, the login and the menu it enables,
+// the child windows (at most one of each, again after closing), the modal dialogs, and the
+// question before quitting.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <fstream>
+
+#include "agents/DlgQueryCallbackDist.h"
+#include "agents/DlgUserAgent.h"
+#include "app/ChildFrame.h"
+#include "app/DocTemplate.h"
+#include "app/DlgLogin.h"
+#include "app/FormView.h"
+#include "app/MainFrame.h"
+#include "app/OrvantaApp.h"
+#include "callcheck/CallCheckView.h"
+#include "controls/FlatButton.h"
+#include "optout/DenyView.h"
+#include "platform/Format.h"
+#include "platform/MessageBox.h"
+#include "res/Resource.h"
+#include "res/Strings.h"
+#include "tests/app/GuiTestSupport.h"
+
+namespace {
+
+class TestFrame : public CMainFrame {
+public:
+    int exitCode = -1;
+    int loginRuns = 0;
+    // Who logs in when the login runs; empty userId cancels. Without it the dialog runs.
+    bool stubLogin = false;
+    std::string userId;
+    std::string agentName;
+
+protected:
+    void ExitProcess(int nExitCode) override { exitCode = nExitCode; }
+    bool RunLogin() override {
+        bool ok = true;
+        if (stubLogin) {
+            g_pEnv->m_strUserId = userId;
+            g_pEnv->m_strAgentName = agentName;
+            ok = !userId.empty();
+        } else {
+            ok = CMainFrame::RunLogin();
+        }
+        ++loginRuns;
+        return ok;
+    }
+};
+
+bool Enabled(const CMainFrame& frame, int id) { return frame.GetCommand(id)->isEnabled(); }
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    // Creates the frame, shows it and lets the start-up timers run the login.
+    void StartAs(const std::string& user, const std::string& agent) {
+        frame_.stubLogin = true;
+        frame_.userId = user;
+        frame_.agentName = agent;
+        ASSERT_TRUE(frame_.LoadFrame());
+        frame_.show();
+        ASSERT_TRUE(QTest::qWaitFor([this] { return frame_.loginRuns == 1; }, 5000));
+    }
+    int Children() { return static_cast<int>(frame_.MdiClient()->subWindowList().size()); }
+    void CloseAll() {
+        frame_.MdiClient()->closeAllSubWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    void TearDown() override { CloseAll(); }
+
+    StartDir start_{FixtureIni()};
+    platform::ScriptedMessages boxes_;
+    TestFrame frame_;
+};
+
+TEST(MainFrameStartup, MissingServerAddressShowsTwoErrorsAndEndsWithCodeOne) {
+    for (const std::string& ini : {std::string(), std::string("[Orvanta]\r\nSERVER_IP_ADDR=\r\nMINI_PRINT_DRIVER=x\r\n")}) {
+        StartDir start(ini);
+        platform::ScriptedMessages boxes;
+        TestFrame frame;
+        EXPECT_FALSE(frame.LoadFrame());
+        EXPECT_EQ(frame.exitCode, 1);
+        EXPECT_EQ(frame.loginRuns, 0);
+        ASSERT_EQ(boxes.Shown().size(), 2u);
+        EXPECT_EQ(boxes.Shown()[0].caption, res::kTitleError);
+        EXPECT_EQ(boxes.Shown()[0].owner, nullptr);
+        EXPECT_EQ(boxes.Shown()[1].text, res::kMsgEnvUnreadable);
+        EXPECT_EQ(boxes.Shown()[1].caption, res::kTitleError);
+        EXPECT_EQ(boxes.Shown()[1].type & platform::MB_ICONMASK, platform::MB_ICONERROR);
+        EXPECT_EQ(boxes.Shown()[1].owner, static_cast<const QWidget*>(&frame));
+    }
+}
+
+TEST(MainFrameStartup, ApplicationEndsWithCodeOneWithoutSettings) {
+    StartDir start("");
+    platform::ScriptedMessages boxes;
+    COrvantaApp* app = COrvantaApp::Instance();
+    ASSERT_NE(app, nullptr);
+    EXPECT_FALSE(app->InitInstance());
+    EXPECT_EQ(app->ExitCode(), 1);
+    EXPECT_EQ(app->GetMainFrame(), nullptr);
+    EXPECT_EQ(boxes.Shown().size(), 2u);
+    EXPECT_EQ(std::string(app->m_szStartDir), std::filesystem::current_path().string());
+}
+
+TEST_F(MainFrameTest, TitleNamesTheServerAndTheMenuIsComplete) {
+    StartAs("demo", "");
+    EXPECT_EQ(frame_.windowTitle().toStdString(), platform::StrFormat(res::kMainTitleFormat, FixtureAddress().c_str()));
+    struct Item {
+        int id;
+        const char* text;
+    };
+    const Item items[] = {{ID_MENU_CALLBACK_QUERY, res::kMenuCallbackList}, {ID_MENU_DENY_QUERY, res::kMenuDenyList},
+                          {ID_APP_EXIT, res::kMenuExit},          {ID_MENU_USER_AGENT, res::kMenuUserAgent},
+                          {ID_MENU_CALLBACK_DIST, res::kMenuDistStatus}, {ID_VIEW_TOOLBAR, res::kMenuToolBar},
+                          {ID_VIEW_STATUS_BAR, res::kMenuStatusBar},     {ID_WINDOW_CASCADE, res::kMenuCascade},
+                          {ID_WINDOW_TILE_HORZ, res::kMenuTile},         {ID_WINDOW_ARRANGE, res::kMenuArrange},
+                          {ID_APP_ABOUT, res::kMenuAbout}};
+    for (const Item& item : items) {
+        ASSERT_NE(frame_.GetCommand(item.id), nullptr) << item.id;
+        EXPECT_EQ(frame_.GetCommand(item.id)->text().toStdString(), item.text) << item.id;
+    }
+    QStringList menus;
+    for (QAction* menu : frame_.menuBar()->actions()) menus << menu->text();
+    EXPECT_EQ(menus, (QStringList{QString::fromUtf8(res::kMenuFile), QString::fromUtf8(res::kMenuCallbackDist),
+                                  QString::fromUtf8(res::kMenuView), QString::fromUtf8(res::kMenuWindow),
+                                  QString::fromUtf8(res::kMenuHelp)}));
+    // Tool bar: the two views, a separator, exit; prompts and tips from the string table.
+    QList<QAction*> tools = frame_.ToolBar()->actions();
+    ASSERT_EQ(tools.size(), 4);
+    EXPECT_EQ(tools[0], frame_.GetCommand(ID_MENU_CALLBACK_QUERY));
+    EXPECT_EQ(tools[1], frame_.GetCommand(ID_MENU_DENY_QUERY));
+    EXPECT_TRUE(tools[2]->isSeparator());
+    EXPECT_EQ(tools[3], frame_.GetCommand(ID_APP_EXIT));
+    EXPECT_EQ(tools[0]->statusTip().toStdString(), res::kPromptCallbackList);
+    EXPECT_EQ(tools[0]->toolTip().toStdString(), res::kTipCallbackList);
+    EXPECT_EQ(tools[1]->statusTip().toStdString(), res::kPromptDenyList);
+    EXPECT_EQ(tools[1]->toolTip().toStdString(), res::kTipDenyList);
+    // Idle prompt whenever no other prompt shows.
+    EXPECT_EQ(frame_.statusBar()->currentMessage().toStdString(), res::kIdlePrompt);
+    frame_.statusBar()->showMessage(QStringLiteral("x"));
+    frame_.statusBar()->clearMessage();
+    EXPECT_EQ(frame_.statusBar()->currentMessage().toStdString(), res::kIdlePrompt);
+}
+
+TEST_F(MainFrameTest, UserGetsEveryCommand) {
+    StartAs("demo", "");
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_DENY_QUERY));
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_USER_AGENT));
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_DIST));
+}
+
+TEST_F(MainFrameTest, AgentLoginThroughTheDialogLeavesOnlyTheCallbackView) {
+    std::string loginId = FixtureAgent("1234") + "@demo";
+    WhenModal<CDlgLogin>([&](CDlgLogin* dialog) {
+        dialog->m_editLoginId->setText(QString::fromStdString(loginId));
+        dialog->m_editPassword->setText(QStringLiteral("1234"));
+        QTest::mouseClick(dialog->m_btnLogin, Qt::LeftButton);
+    });
+    ASSERT_TRUE(frame_.LoadFrame());
+    frame_.show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return frame_.loginRuns == 1; }, 5000));
+    EXPECT_EQ(frame_.exitCode, -1);
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_DENY_QUERY));
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_USER_AGENT));
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_CALLBACK_DIST));
+    // For the whole run: opening and closing the callback view changes nothing of that.
+    frame_.GetCommand(ID_MENU_CALLBACK_QUERY)->trigger();
+    CloseAll();
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_DENY_QUERY));
+    frame_.OnMenuDenyQuery();
+    EXPECT_EQ(Children(), 0);
+    EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(MainFrameTest, CancelledLoginEndsTheProgramSilently) {
+    StartAs("", "");
+    EXPECT_EQ(frame_.exitCode, 1);
+    EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(MainFrameTest, OnlyAnnouncementServicesKeepTheCallbackViewClosed) {
+    StartAs("only3", "");
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    frame_.OnMenuCallbackQuery();
+    EXPECT_EQ(Children(), 0);
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_DENY_QUERY));
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_USER_AGENT));
+}
+
+TEST_F(MainFrameTest, DistributionTwoDisablesTheAdministration) {
+    StartAs("dist2", "");
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_USER_AGENT));
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_CALLBACK_DIST));
+}
+
+TEST_F(MainFrameTest, EachViewOpensOnceAndAgainAfterItsWindowCloses) {
+    StartAs("demo", "");
+    struct Case {
+        int command;
+        void (CMainFrame::*handler)();
+        const char* title;
+        const char* className;
+    };
+    for (const Case& c :
+         {Case{ID_MENU_CALLBACK_QUERY, &CMainFrame::OnMenuCallbackQuery, res::kTitleCallbackView, "CCallCheckView"},
+          Case{ID_MENU_DENY_QUERY, &CMainFrame::OnMenuDenyQuery, res::kTitleDenyView, "CDenyView"}}) {
+        SCOPED_TRACE(c.className);
+        frame_.GetCommand(c.command)->trigger();
+        ASSERT_EQ(Children(), 1);
+        auto* child = qobject_cast<CChildFrame*>(frame_.MdiClient()->subWindowList()[0]);
+        ASSERT_NE(child, nullptr);
+        EXPECT_TRUE(child->GetActiveView()->inherits(c.className));
+        EXPECT_EQ(child->windowTitle().toStdString(), c.title);
+        EXPECT_EQ(frame_.windowTitle().toStdString(),
+                  platform::StrFormat(res::kMainTitleFormat, FixtureAddress().c_str()) + " - " + c.title);
+        // The frame fits the form exactly.
+        EXPECT_EQ(child->GetActiveView()->size(), child->GetActiveView()->FormSize());
+        // Maximized, the document title shows once, in brackets.
+        child->showMaximized();
+        EXPECT_EQ(frame_.windowTitle().toStdString(),
+                  platform::StrFormat(res::kMainTitleFormat, FixtureAddress().c_str()) + " - [" + c.title + "]");
+        child->showNormal();
+        EXPECT_EQ(frame_.windowTitle().toStdString(),
+                  platform::StrFormat(res::kMainTitleFormat, FixtureAddress().c_str()) + " - " + c.title);
+        EXPECT_FALSE(Enabled(frame_, c.command));
+        // Choosing it again while the view is open does nothing.
+        (frame_.*c.handler)();
+        EXPECT_EQ(Children(), 1);
+
+        child->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(Children(), 0);
+        EXPECT_TRUE(Enabled(frame_, c.command));
+        frame_.GetCommand(c.command)->trigger();
+        EXPECT_EQ(Children(), 1);
+        CloseAll();
+    }
+}
+
+TEST_F(MainFrameTest, CloseButtonsOfTheViewsCloseTheirWindows) {
+    StartAs("demo", "");
+    frame_.GetCommand(ID_MENU_CALLBACK_QUERY)->trigger();
+    frame_.GetCommand(ID_MENU_DENY_QUERY)->trigger();
+    ASSERT_EQ(Children(), 2);
+    for (QMdiSubWindow* window : frame_.MdiClient()->subWindowList()) {
+        auto* child = qobject_cast<CChildFrame*>(window);
+        if (auto* view = qobject_cast<CCallCheckView*>(child->GetActiveView())) {
+            view->m_editAlarmCount->setText(QStringLiteral("7"));
+            QTest::mouseClick(view->m_btn[CCallCheckView::BTN_CLOSE], Qt::LeftButton);
+        } else if (auto* deny = qobject_cast<CDenyView*>(child->GetActiveView())) {
+            QTest::mouseClick(deny->m_btnClose, Qt::LeftButton);
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(Children(), 0);
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_DENY_QUERY));
+    // The threshold typed before closing is shown by the next view.
+    frame_.GetCommand(ID_MENU_CALLBACK_QUERY)->trigger();
+    auto* child = qobject_cast<CChildFrame*>(frame_.MdiClient()->subWindowList()[0]);
+    auto* view = qobject_cast<CCallCheckView*>(child->GetActiveView());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->m_editAlarmCount->text(), QStringLiteral("7"));
+    EXPECT_EQ(view->m_nAlarmCount, 7);
+}
+
+TEST_F(MainFrameTest, AdministrationCommandsRunTheirDialogsModally) {
+    StartAs("demo", "");
+    bool agentModal = false;
+    WhenModal<CDlgUserAgent>([&](CDlgUserAgent* dialog) {
+        agentModal = dialog->isModal() && dialog->isVisible();
+        dialog->reject();
+    });
+    frame_.GetCommand(ID_MENU_USER_AGENT)->trigger();
+    EXPECT_TRUE(agentModal);
+    bool distModal = false;
+    WhenModal<CDlgQueryCallbackDist>([&](CDlgQueryCallbackDist* dialog) {
+        distModal = dialog->isModal() && dialog->isVisible();
+        dialog->reject();
+    });
+    frame_.GetCommand(ID_MENU_CALLBACK_DIST)->trigger();
+    EXPECT_TRUE(distModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(MainFrameTest, NoToTheQuitQuestionKeepsEveryWindow) {
+    StartAs("demo", "");
+    frame_.GetCommand(ID_MENU_CALLBACK_QUERY)->trigger();
+    frame_.GetCommand(ID_MENU_DENY_QUERY)->trigger();
+    boxes_.Answer(platform::IDNO);
+    boxes_.Answer(platform::IDNO);
+    frame_.GetCommand(ID_APP_EXIT)->trigger();
+    EXPECT_FALSE(frame_.close());
+    EXPECT_TRUE(frame_.isVisible());
+    EXPECT_EQ(Children(), 2);
+    EXPECT_FALSE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    ASSERT_EQ(boxes_.Shown().size(), 2u);
+    for (const auto& box : boxes_.Shown()) {
+        EXPECT_EQ(box.text, res::kMsgQuit);
+        EXPECT_EQ(box.caption, res::kTitleConfirm);
+        EXPECT_EQ(box.type & platform::MB_TYPEMASK, platform::MB_YESNO);
+        EXPECT_EQ(box.owner, static_cast<const QWidget*>(&frame_));
+    }
+    boxes_.Answer(platform::IDYES);
+    EXPECT_TRUE(frame_.close());
+    EXPECT_FALSE(frame_.isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(MainFrameTest, DefaultViewOpensAFileFromTheFirstTemplate) {
+    StartAs("demo", "");
+    TempDir dir;
+    std::string path = dir.File("notes.txt");
+    std::ofstream(path) << "ignored";
+    CDocTemplate* first = COrvantaApp::Instance()->GetDocTemplate(0);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(first->OpenDocumentFile(&frame_, QString::fromStdString(path)), nullptr);
+    ASSERT_EQ(Children(), 1);
+    CChildFrame* child = frame_.GetActiveChild();
+    ASSERT_NE(child, nullptr);
+    EXPECT_TRUE(child->GetActiveView()->inherits("COrvantaView"));
+    EXPECT_EQ(child->windowTitle(), QStringLiteral("notes.txt"));
+    // Shrunk to its form, never grown.
+    EXPECT_EQ(child->GetActiveView()->size(), child->GetActiveView()->FormSize());
+    // Not one of the two working views: their commands stay as they were.
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
+    EXPECT_TRUE(Enabled(frame_, ID_MENU_DENY_QUERY));
+}
+
+TEST(MainFrameLifetime, FrameDestroyedWithItsViewsOpen) {
+    StartDir start(FixtureIni());
+    platform::ScriptedMessages boxes;
+    auto* frame = new TestFrame;
+    frame->stubLogin = true;
+    frame->userId = "demo";
+    ASSERT_TRUE(frame->LoadFrame());
+    frame->show();
+    ASSERT_TRUE(QTest::qWaitFor([frame] { return frame->loginRuns == 1; }, 5000));
+    frame->GetCommand(ID_MENU_CALLBACK_QUERY)->trigger();
+    frame->GetCommand(ID_MENU_DENY_QUERY)->trigger();
+    delete frame;
+    EXPECT_EQ(CMainFrame::GetMainFrame(), nullptr);
+}
+
+}  // namespace
