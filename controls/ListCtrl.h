@@ -7,12 +7,14 @@
 #include <cstdint>
 #include <string>
 
+#include "output/ListSource.h"
+
 class CListModel;
 
 enum : int { LVCFMT_LEFT = 0, LVCFMT_RIGHT = 1, LVCFMT_CENTER = 2 };
 enum : unsigned { LVS_EX_GRIDLINES = 0x01, LVS_EX_FULLROWSELECT = 0x20, LVS_EX_FLATSB = 0x100 };
 
-class CListCtrl : public QTableView {
+class CListCtrl : public QTableView, public IListSource {
     Q_OBJECT
 public:
     // Comparison for SortItems: the two items' parameter values and the caller's value;
@@ -26,27 +28,27 @@ public:
     int InsertColumn(int nCol, const std::string& heading, int nFormat = LVCFMT_LEFT, int nWidth = -1);
     bool DeleteColumn(int nCol);
     void DeleteAllColumns();
-    int GetColumnCount() const;
+    int GetColumnCount() const override;
     int GetColumnWidth(int nCol) const;
     bool SetColumnWidth(int nCol, int cx);
-    std::string GetColumnHeading(int nCol) const;
+    std::string GetColumnHeading(int nCol) const override;
 
     // Items
     int InsertItem(int nItem, const std::string& text);  // index of the new item, -1 on failure
     bool DeleteItem(int nItem);
     bool DeleteAllItems();
-    int GetItemCount() const;
+    int GetItemCount() const override;
     bool SetItemText(int nItem, int nSubItem, const std::string& text);
-    std::string GetItemText(int nItem, int nSubItem) const;
+    std::string GetItemText(int nItem, int nSubItem) const override;
     bool SetItemData(int nItem, uintptr_t data);
     uintptr_t GetItemData(int nItem) const;
     bool SortItems(CompareFunc compare, uintptr_t lParamSort);
     bool EnsureVisible(int nItem);
 
     // Selection
-    int GetSelectedCount() const;
+    int GetSelectedCount() const override;
     // The first selected item after nItem (from the top when nItem is -1); -1 when none.
-    int GetNextSelectedItem(int nItem = -1) const;
+    int GetNextSelectedItem(int nItem = -1) const override;
     bool IsItemSelected(int nItem) const;
     bool SetItemSelected(int nItem, bool selected);
     void SelectAllItems(bool selected);
