@@ -1,14 +1,40 @@
 #include "agents/DlgUserAgent.h"
 
 #include <QLineEdit>
+#include <climits>
+#include <cstdlib>
 
 #include "app/DataExchange.h"
+#include "app/WriteLog.h"
 #include "controls/FlatButton.h"
 #include "controls/FlatButtonScheme.h"
 #include "controls/ListCtrl.h"
+#include "data/KestrimEnv.h"
+#include "data/Queries.h"
+#include "data/RecordTokenizer.h"
+#include "platform/Format.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/Cursor.h"
+#include "platform/qt/QtMessagePresenter.h"
 #include "res/Columns.h"
 #include "res/Dialogs.h"
 #include "res/Resource.h"
+#include "res/Strings.h"
+
+CDlgUserAgent* CDlgUserAgent::s_pDialog = nullptr;
+int CDlgUserAgent::s_nRowCount = 0;
+
+namespace {
+
+// The leading decimal number of a list text, as the classic conversion reads it.
+int LeadingInt(const std::string& text) {
+    long value = std::strtol(text.c_str(), nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+}  // namespace
 
 CDlgUserAgent::CDlgUserAgent(QWidget* parent) : CDialog(res::kDialog134, parent) {
     m_list = Item<CListCtrl>(IDC_LIST);
@@ -21,6 +47,17 @@ CDlgUserAgent::CDlgUserAgent(QWidget* parent) : CDialog(res::kDialog134, parent)
     m_editPassword = Item<QLineEdit>(IDC_EDIT_PASSWORD);
     m_editDistCount = Item<QLineEdit>(IDC_EDIT_DIST_COUNT);
     m_editSeqNo = Item<QLineEdit>(IDC_EDIT_SEQ_NO);
+    s_pDialog = this;
+
+    connect(m_btnAdd, &CFlatButton::clicked, this, &CDlgUserAgent::OnButtonAdd);
+    connect(m_btnChange, &CFlatButton::clicked, this, &CDlgUserAgent::OnButtonChange);
+    connect(m_btnDelete, &CFlatButton::clicked, this, &CDlgUserAgent::OnButtonDelete);
+    connect(m_btnQuery, &CFlatButton::clicked, this, &CDlgUserAgent::OnButtonQuery);
+    connect(m_list, &CListCtrl::itemStateChanged, this, &CDlgUserAgent::OnItemChangedList);
+}
+
+CDlgUserAgent::~CDlgUserAgent() {
+    if (s_pDialog == this) s_pDialog = nullptr;
 }
 
 void CDlgUserAgent::DoDataExchange(CDataExchange& dx) {
@@ -41,5 +78,136 @@ bool CDlgUserAgent::OnInitDialog() {
     for (const ListColumn& info : res::kColumns134) {
         m_list->InsertColumn(column++, info.heading, LVCFMT_LEFT, info.width);
     }
+    // Runs before the dialog shows: a user without agents hears so first.
+    OnButtonQuery();
     return true;
+}
+
+void CDlgUserAgent::OnButtonQuery() {
+    platform::ShowAppStartingCursor();
+    s_nRowCount = 0;
+    m_list->DeleteAllItems();
+
+    std::string sql = sql::AgentListSql(g_pEnv->m_strUserId);
+    WriteLog(kLogQuery, sql.c_str());
+
+    s_pDialog = this;
+    RDBSetEventCallBackFN(&CDlgUserAgent::RowCallback);
+    platform::ShowAppStartingCursor();
+    int32_t rows = 0;
+    RDB_ERROR error{};
+    int32_t result = RDBQueryRecord(g_pEnv->m_hRdb, g_pEnv->m_strDbName.c_str(), 0, sql.c_str(), &rows, &error);
+    platform::ShowArrowCursor();
+    UpdateAgentButtons();
+    if (result > 0) {
+        if (s_nRowCount == 0) {
+            platform::ShowMessageBox(platform::MessageOwner(this), kMsgNoAgents, res::kTitleConfirm,
+                                     platform::MB_OK | platform::MB_ICONERROR);
+            platform::ShowArrowCursor();
+        }
+    } else {
+        g_pEnv->ShowDBError(error);
+    }
+}
+
+int32_t CDlgUserAgent::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
+    CDlgUserAgent* dialog = s_pDialog;
+    if (dialog == nullptr || pszRow == nullptr) return 1;
+    CRecordTokenizer tokens(pszRow);
+    int item = dialog->m_list->InsertItem(s_nRowCount, std::to_string(s_nRowCount + 1));
+    for (int i = 0; i < tokens.GetCount(); ++i) dialog->m_list->SetItemText(item, i + 1, tokens.GetItem(i));
+    ++s_nRowCount;
+    return 1;
+}
+
+void CDlgUserAgent::OnItemChangedList(int nItem, bool bSelected) {
+    if (bSelected && nItem >= 0 && nItem < m_list->GetItemCount()) {
+        m_nSeqNo = LeadingInt(m_list->GetItemText(nItem, COL_SEQ_NO));
+        m_strName = m_list->GetItemText(nItem, COL_NAME);
+        m_strPassword = m_list->GetItemText(nItem, COL_PASSWORD);
+        m_nDistCount = LeadingInt(m_list->GetItemText(nItem, COL_DIST_COUNT));
+        UpdateData(false);
+    }
+    UpdateAgentButtons();
+}
+
+void CDlgUserAgent::UpdateAgentButtons() {
+    bool selected = m_list->GetNextSelectedItem(-1) >= 0;
+    m_btnChange->setEnabled(selected);
+    m_btnDelete->setEnabled(selected);
+}
+
+bool CDlgUserAgent::SelectRow(int nColumn, const std::string& text) {
+    for (int row = 0; row < m_list->GetItemCount(); ++row) {
+        if (m_list->GetItemText(row, nColumn) == text) {
+            m_list->SetItemSelected(row, true);
+            m_list->EnsureVisible(row);
+            return true;
+        }
+    }
+    return false;
+}
+
+void CDlgUserAgent::OnButtonAdd() {
+    if (!UpdateData(true)) return;
+    if (m_strName.empty()) {
+        g_pEnv->MsgInfo("%s", kMsgEnterName);
+        m_editName->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    if (m_strPassword.empty()) {
+        g_pEnv->MsgInfo("%s", kMsgEnterPassword);
+        m_editPassword->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const void* owner = platform::MessageOwner(this);
+    int exists = g_pEnv->RecordExists(sql::AgentExistsSql(g_pEnv->m_strUserId, m_strName));
+    if (exists == -1) return;  // the lookup failed and said so; nothing is known about the name
+    if (exists != 0) {
+        platform::ShowMessageBox(owner, kMsgAlreadyRegistered, res::kTitleConfirm,
+                                 platform::MB_OK | platform::MB_ICONERROR);
+        return;
+    }
+
+    std::string sql = sql::AgentInsertSql(g_pEnv->m_strUserId, m_strName, m_strPassword, m_nDistCount);
+    WriteLog(kLogSql, sql.c_str());
+    if (!g_pEnv->ExecuteSQL(sql)) return;
+    OnButtonQuery();
+    // The new agent is the one change and delete act on next.
+    SelectRow(COL_NAME, m_strName);
+    platform::ShowMessageBox(owner, kMsgAdded, res::kTitleConfirm, platform::MB_OK);
+}
+
+void CDlgUserAgent::OnButtonChange() {
+    int row = m_list->GetNextSelectedItem(-1);
+    if (row < 0) return;
+    if (!UpdateData(true)) return;
+    if (m_strPassword.empty()) {
+        g_pEnv->MsgInfo("%s", kMsgEnterPassword);
+        m_editPassword->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // The selected row, whatever the name field has been edited to.
+    std::string seqText = m_list->GetItemText(row, COL_SEQ_NO);
+    m_nSeqNo = LeadingInt(seqText);
+    if (!g_pEnv->ExecuteSQL(sql::AgentUpdateSql(m_strPassword, m_nDistCount, m_nSeqNo))) return;
+    OnButtonQuery();
+    SelectRow(COL_SEQ_NO, seqText);
+    platform::ShowMessageBox(platform::MessageOwner(this), kMsgChanged, res::kTitleConfirm, platform::MB_OK);
+}
+
+void CDlgUserAgent::OnButtonDelete() {
+    int row = m_list->GetNextSelectedItem(-1);
+    if (row < 0) return;
+    if (!UpdateData(true)) return;
+    // The question names the agent whose row goes, not what the name field holds.
+    std::string name = m_list->GetItemText(row, COL_NAME);
+    m_nSeqNo = LeadingInt(m_list->GetItemText(row, COL_SEQ_NO));
+    const void* owner = platform::MessageOwner(this);
+    int answer = platform::ShowMessageBox(owner, platform::StrFormat(kMsgAskDelete, name.c_str()), kTitleWarning,
+                                          platform::MB_YESNO | platform::MB_ICONQUESTION);
+    if (answer != platform::IDYES) return;
+    if (!g_pEnv->ExecuteSQL(sql::AgentDeleteSql(m_nSeqNo))) return;
+    OnButtonQuery();
+    platform::ShowMessageBox(owner, kMsgDeleted, res::kTitleConfirm, platform::MB_OK);
 }

@@ -73,7 +73,7 @@ inline void EnsureBenchDatabase(const std::string& path) {
     // 30 days ending on the last day (December has 31 days; November 30).
     auto dayText = [](int dayIndex) {
         int d = 9 + dayIndex;  // 2026-11-09 + dayIndex
-        char buf[16];
+        char buf[32];
         if (d <= 30) std::snprintf(buf, sizeof buf, "202611%02d", d);
         else std::snprintf(buf, sizeof buf, "202612%02d", d - 30);
         return std::string(buf);
@@ -85,7 +85,7 @@ inline void EnsureBenchDatabase(const std::string& path) {
         bool callback = (i % 5 == 0) ? ((i / 5) % 2 == 0) : (rng() % 3 == 0);
         bool unprocessed = callback && ((i % 5 == 0) ? true : rng() % 4 == 0);
         if (svc == 1 && callback && unprocessed) ++loanUnprocessed;
-        char phone[16], caller[16], tm[8], comm[8];
+        char phone[32], caller[32], tm[32], comm[32];
         std::snprintf(phone, sizeof phone, "02%08u", static_cast<unsigned>(rng() % 100000000u));
         std::snprintf(caller, sizeof caller, "010%08u", static_cast<unsigned>(rng() % 100000000u));
         std::snprintf(tm, sizeof tm, "%02u%02u%02u", static_cast<unsigned>(rng() % 24), static_cast<unsigned>(rng() % 60),

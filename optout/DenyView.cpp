@@ -1,16 +1,35 @@
 #include "optout/DenyView.h"
 
 #include <QDateEdit>
+#include <cstdio>
 
 #include "app/ChildFrame.h"
 #include "app/MainFrame.h"
+#include "app/OrvantaApp.h"
+#include "app/WriteLog.h"
 #include "controls/ComboBox.h"
 #include "controls/FlatButton.h"
 #include "controls/FlatButtonScheme.h"
 #include "controls/ListCtrl.h"
+#include "data/KestrimEnv.h"
+#include "data/Queries.h"
+#include "data/RecordTokenizer.h"
+#include "platform/Format.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/Cursor.h"
+#include "platform/qt/QtMessagePresenter.h"
 #include "res/Columns.h"
 #include "res/Dialogs.h"
 #include "res/Strings.h"
+
+CDenyView* CDenyView::s_pView = nullptr;
+int CDenyView::s_nRowCount = 0;
+
+namespace {
+
+std::string Ymd(const QDateTime& time) { return time.toString(QStringLiteral("yyyyMMdd")).toStdString(); }
+
+}  // namespace
 
 CDenyView::CDenyView(QWidget* parent) : CFormView(res::kForm158, parent), m_brushBack(QColor(209, 247, 254)) {
     m_comboService = Item<CComboBox>(IDC_COMBO_SERVICE);
@@ -21,11 +40,18 @@ CDenyView::CDenyView(QWidget* parent) : CFormView(res::kForm158, parent), m_brus
     m_btnClose = Item<CFlatButton>(IDC_BUTTON_CLOSE);
     m_dateFrom = Item<QDateEdit>(IDC_DATE_FROM);
     m_dateTo = Item<QDateEdit>(IDC_DATE_TO);
+    s_pView = this;
 
+    connect(m_btnQueryList, &CFlatButton::clicked, this, &CDenyView::OnButtonQueryList);
+    connect(m_btnSaveFile, &CFlatButton::clicked, this, &CDenyView::OnButtonSaveFile);
+    connect(m_btnExcel, &CFlatButton::clicked, this, &CDenyView::OnButtonExcel);
     connect(m_btnClose, &CFlatButton::clicked, this, &CDenyView::OnButtonClose);
+    connect(m_comboService, &CComboBox::dropDown, this, &CDenyView::OnDropDownService);
 }
 
 CDenyView::~CDenyView() {
+    // A query of another view must never reach a deleted one.
+    if (s_pView == this) s_pView = nullptr;
     // Command 32774 may open a new view from now on.
     if (CMainFrame* frame = CMainFrame::GetMainFrame()) {
         frame->m_bDenyViewOpen = false;
@@ -60,6 +86,106 @@ void CDenyView::UpdateData(bool bSaveAndValidate) {
         m_dateFrom->setDate(m_timeFrom.date());
         m_dateTo->setDate(m_timeTo.date());
     }
+}
+
+void CDenyView::OnDropDownService() {
+    // Refilled every time the list opens, so services added meanwhile appear; the choice made
+    // before is gone until the user picks again.
+    m_comboService->ResetContent();
+    g_pEnv->FillServiceCombo(m_comboService, sql::ServiceComboSql(g_pEnv->m_strUserId));
+    m_comboService->AddString(res::kDenyAllServicesItem);
+}
+
+void CDenyView::OnButtonQueryList() {
+    UpdateData(true);
+    const void* owner = platform::MessageOwner(this);
+    std::string serviceId = g_pEnv->GetComboSelServiceId(m_comboService);
+    if (serviceId.empty()) {
+        platform::ShowMessageBox(owner, kMsgSelectService, res::kTitleError, platform::MB_OK | platform::MB_ICONERROR);
+        m_comboService->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+
+    platform::ShowAppStartingCursor();
+    s_nRowCount = 0;
+    m_list->DeleteAllItems();
+    m_strListFrom = Ymd(m_timeFrom);
+    m_strListTo = Ymd(m_timeTo);
+
+    std::string sql = sql::DenyListSql(m_strListFrom, m_strListTo, serviceId, g_pEnv->m_strUserId);
+    WriteLog(kLogQueryList, sql.c_str());
+
+    s_pView = this;
+    RDBSetEventCallBackFN(&CDenyView::RowCallback);
+    platform::ShowAppStartingCursor();
+    int32_t rows = 0;
+    RDB_ERROR error{};
+    int32_t result = RDBQueryRecord(g_pEnv->m_hRdb, g_pEnv->m_strDbName.c_str(), 0, sql.c_str(), &rows, &error);
+    platform::ShowArrowCursor();
+    if (result > 0) {
+        if (s_nRowCount == 0) {
+            platform::ShowMessageBox(owner, kMsgNoData, res::kTitleConfirm, platform::MB_OK | platform::MB_ICONERROR);
+            platform::ShowArrowCursor();
+        }
+    } else {
+        g_pEnv->ShowDBError(error);
+    }
+}
+
+int32_t CDenyView::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
+    CDenyView* view = s_pView;
+    if (view == nullptr || pszRow == nullptr) return 1;
+    CRecordTokenizer tokens(pszRow);
+    int item = view->m_list->InsertItem(s_nRowCount, std::to_string(s_nRowCount + 1));
+    // The sixth field (ACS_ID) has no column of its own and is not shown.
+    for (int i = 0; i < tokens.GetCount(); ++i) view->m_list->SetItemText(item, i + 1, tokens.GetItem(i));
+    ++s_nRowCount;
+    return 1;
+}
+
+std::string CDenyView::SaveFilePath() const {
+    COrvantaApp* app = COrvantaApp::Instance();
+    const char* startDir = app != nullptr && app->m_szStartDir[0] != '\0' ? app->m_szStartDir : ".";
+    return platform::StrFormat(kSaveFileFormat, startDir, m_strListFrom.c_str(), m_strListTo.c_str());
+}
+
+void CDenyView::OnButtonSaveFile() {
+    UpdateData(true);
+    const void* owner = platform::MessageOwner(this);
+    int count = m_list->GetItemCount();
+    if (count == 0) {
+        platform::ShowMessageBox(owner, kMsgNothingToSave, res::kTitleConfirm,
+                                 platform::MB_OK | platform::MB_ICONINFORMATION);
+        return;
+    }
+
+    std::string path = SaveFilePath();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        platform::ShowMessageBox(owner, platform::StrFormat(kMsgCannotCreateFile, path.c_str()), res::kTitleError,
+                                 platform::MB_OK | platform::MB_ICONERROR);
+        return;
+    }
+    // One number per line, every line ended by CR LF, the last one too.
+    for (int i = 0; i < count; ++i) {
+        std::string number = m_list->GetItemText(i, 2);
+        std::fwrite(number.data(), 1, number.size(), file);
+        std::fwrite("\r\n", 1, 2, file);
+    }
+    bool written = std::ferror(file) == 0;
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        // A full disk must not be reported as a saved list.
+        platform::ShowMessageBox(owner, platform::StrFormat(kMsgCannotCreateFile, path.c_str()), res::kTitleError,
+                                 platform::MB_OK | platform::MB_ICONERROR);
+        return;
+    }
+    platform::ShowMessageBox(owner, platform::StrFormat(kMsgSavedToFile, path.c_str()), res::kTitleConfirm,
+                             platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
+void CDenyView::OnButtonExcel() {
+    // The spreadsheet export of the selected rows is added with the export.
 }
 
 void CDenyView::OnButtonClose() {

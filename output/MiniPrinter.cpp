@@ -144,8 +144,9 @@ void CMiniPrinter::FinishPage() {
     if (m_hPrinterDC) m_hPrinterDC->EndPage();
 }
 
-void CMiniPrinter::EndJob() {
-    if (!m_hPrinterDC) return;
-    m_hPrinterDC->EndDoc();
+int CMiniPrinter::EndJob() {
+    if (!m_hPrinterDC) return -1;
+    const bool ended = m_hPrinterDC->EndDoc();
     m_hPrinterDC = nullptr;
+    return ended ? 0 : -1;
 }

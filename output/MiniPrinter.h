@@ -45,7 +45,8 @@ public:
     void BreakPage();
     void FinishPage();
     // Ends the job and detaches from the printer; later calls do nothing.
-    void EndJob();
+    // 0 when the job was handed over whole; -1 without a job or when finishing it failed.
+    int EndJob();
 
 private:
     int ToDeviceX(int points) const;

@@ -50,6 +50,7 @@ bool PrintTicket(const std::string& printerName, const TicketFields& fields, boo
     const int paged = printer.BeginPage();
     for (const std::string& line : TicketLines(fields, loanLayout)) printer.PrintLine(line, PRINT_LEFT, 0);
     printer.FinishPage();
-    printer.EndJob();
-    return opened == 0 && started == 0 && paged == 0;
+    // A job that could not be finished (the spooler or the PDF file failed) did not print.
+    const int ended = printer.EndJob();
+    return opened == 0 && started == 0 && paged == 0 && ended == 0;
 }

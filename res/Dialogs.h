@@ -116,9 +116,9 @@ inline constexpr DlgTemplate kDialog134{134, "상담원 관리", 300, 250, kDial
 // 135: distribution status
 inline constexpr DlgItem kDialog135Items[] = {
     {-1, DlgItemKind::Static, "검색 기간", 7, 9, 40, 10, 0},
-    {1018, DlgItemKind::DatePicker, nullptr, 50, 7, 70, 13, 0},
-    {-1, DlgItemKind::Static, "~", 123, 9, 8, 10, dlg::Center},
-    {1019, DlgItemKind::DatePicker, nullptr, 134, 7, 70, 13, 0},
+    {1018, DlgItemKind::DatePicker, nullptr, 50, 7, 62, 13, 0},
+    {-1, DlgItemKind::Static, "~", 114, 9, 8, 10, dlg::Center},
+    {1019, DlgItemKind::DatePicker, nullptr, 124, 7, 62, 13, 0},
     {1014, DlgItemKind::FlatButton, "조회(&Q)", 192, 6, 45, 15, dlg::Default},
     {2, DlgItemKind::FlatButton, "닫기(&X)", 240, 6, 45, 15, 0},
     {1006, DlgItemKind::ListReport, nullptr, 7, 27, 278, 192, 0},

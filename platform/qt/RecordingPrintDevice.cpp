@@ -87,7 +87,7 @@ bool RecordingPrintDevice::StartDoc(const std::string& documentName) {
 }
 
 bool RecordingPrintDevice::EndDoc() {
-    const bool ok = inDoc_;
+    const bool ok = inDoc_ && !recording_->failEndDoc;
     inDoc_ = false;
     pageOpen_ = false;
     return Log("EndDoc", ok);

@@ -18,6 +18,7 @@ struct PrintRecording {
     int printableHeight = 1600;
     bool failStartDoc = false;
     bool failStartPage = false;
+    bool failEndDoc = false;  // the job cannot be finished (spooler or disk failure)
 
     // One line per call, e.g. `TextOut 56 56 "text"`; a failed call ends in " -> fail".
     std::vector<std::string> calls;

@@ -89,4 +89,11 @@ TEST(TicketTest, ReportsEveryWayTheTicketCanFailToReachThePrinter) {
         // The job that did start is ended rather than left open on the printer.
         EXPECT_EQ(rec.Calls("EndDoc"), std::vector<std::string>{"EndDoc"});
     }
+    {
+        // Lines drawn but the job could not be finished: not printed either.
+        RecordingPrinter rec;
+        rec.recording->failEndDoc = true;
+        EXPECT_FALSE(PrintTicket("receipt", SampleFields(), true));
+        EXPECT_EQ(rec.Calls("EndDoc"), std::vector<std::string>{"EndDoc -> fail"});
+    }
 }

@@ -1,0 +1,732 @@
+// The automatic check on the fixture database: a recording host stands in for the view, a
+// controllable clock and delivered ticks for the timer, recording printers for the receipt
+// printer and a recording player for the sound.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "callcheck/AutoCheck.h"
+#include "callcheck/AutoCheckHost.h"
+#include "data/Queries.h"
+#include "output/Ticket.h"
+#include "platform/Format.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/PrintDevice.h"
+#include "platform/qt/RecordingPrintDevice.h"
+#include "platform/qt/RecordingSound.h"
+#include "res/Strings.h"
+#include "tests/support/Fixture.h"
+#include "tests/support/LogCapture.h"
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+// The view as the check sees it: plain members for the controls, the list as rows of texts
+// (column 0 the row number, then the fields of the real unprocessed list statement).
+class RecordingHost : public IAutoCheckHost {
+public:
+    std::string serviceId = "101";
+    int serviceType = 1;
+    std::string firstDay = kDay1;
+    std::string lastDay = kDay3;
+    std::string alarmText = "5";
+    bool autoQuery = false;
+    bool autoPrint = false;
+    std::string newCount = "0";     // the form's initial texts
+    std::string countdown = "10";
+    std::vector<std::string> statuses;
+    bool startEnabled = true;
+    bool stopEnabled = false;
+    bool comboEnabled = true;
+    int focusCount = 0;
+    std::vector<Row> rows;
+    int listQueries = 0;
+    bool actionPending = false;
+    int timerPeriod = -1;  // -1: no timer
+    std::vector<std::string> timerCalls;
+    std::vector<int> timerAtCount;  // the timer's state while each count was shown
+    int badReads = 0;
+    std::function<void()> onCount;      // after the count reached its label
+    std::function<void()> onListQuery;  // after a reload
+
+    std::string GetSelectedServiceId() const override { return serviceId; }
+    int GetServiceType() const override { return serviceType; }
+    std::string GetFirstDay() const override { return firstDay; }
+    std::string GetLastDay() const override { return lastDay; }
+    std::string GetAlarmCountText() const override { return alarmText; }
+    bool IsAutoQueryChecked() const override { return autoQuery; }
+    void SetAutoQueryChecked(bool checked) override { autoQuery = checked; }
+    bool IsAutoPrintChecked() const override { return autoPrint; }
+    void SetAutoPrintChecked(bool checked) override { autoPrint = checked; }
+    void SetNewCountText(const std::string& text) override {
+        newCount = text;
+        timerAtCount.push_back(timerPeriod);
+        if (onCount) onCount();
+    }
+    void SetCountdownText(const std::string& text) override { countdown = text; }
+    void SetStatusText(const std::string& text) override { statuses.push_back(text); }
+    void EnableAutoStart(bool enable) override { startEnabled = enable; }
+    void EnableAutoStop(bool enable) override { stopEnabled = enable; }
+    void EnableServiceCombo(bool enable) override { comboEnabled = enable; }
+    void FocusServiceCombo() override { ++focusCount; }
+    const void* MessageOwner() const override { return this; }
+
+    void QueryUnprocessedList() override {
+        ++listQueries;
+        rows.clear();
+        const auto fields = QueryRows(*g_pEnv, sql::CallbackListSql(serviceType == 1, sql::ListKind::Unprocessed,
+                                                                     serviceId, firstDay, lastDay,
+                                                                     g_pEnv->m_strAgentName));
+        for (const Row& f : fields) {
+            Row row{std::to_string(rows.size() + 1)};
+            row.insert(row.end(), f.begin(), f.end());
+            rows.push_back(std::move(row));
+        }
+        if (onListQuery) onListQuery();
+    }
+    int GetListItemCount() const override { return static_cast<int>(rows.size()); }
+    std::string GetListItemText(int item, int column) const override {
+        if (item < 0 || item >= static_cast<int>(rows.size()) || column < 0 ||
+            column >= static_cast<int>(rows[item].size())) {
+            ++const_cast<RecordingHost*>(this)->badReads;
+            return "";
+        }
+        return rows[item][column];
+    }
+    void DeleteAllListItems() override { rows.clear(); }
+    bool IsActionPending() const override { return actionPending; }
+    void SetTimer(int periodMs) override {
+        timerPeriod = periodMs;
+        timerCalls.push_back("set " + std::to_string(periodMs));
+    }
+    void KillTimer() override {
+        timerPeriod = -1;
+        timerCalls.push_back("kill");
+    }
+};
+
+// Receipt printers for the test: every open makes a device with its own recording, so each
+// ticket is a job of its own; chosen opens can be refused or made to fail.
+struct PrintJobs {
+    enum class Fault { None, Open, StartJob, BeginPage };
+    std::map<int, Fault> faults;  // by open attempt, counted from 0
+    int attempts = 0;
+    std::vector<std::shared_ptr<platform::PrintRecording>> jobs;
+    std::vector<size_t> logLinesAtOpen;  // how many of the check's log lines existed at each open
+    std::function<size_t()> logLines;
+
+    std::unique_ptr<platform::PrintDevice> Open(const std::string& name) {
+        if (name.empty()) return nullptr;
+        const int attempt = attempts++;
+        const Fault fault = faults.count(attempt) ? faults[attempt] : Fault::None;
+        if (fault == Fault::Open) return nullptr;
+        auto recording = std::make_shared<platform::PrintRecording>();
+        recording->failStartDoc = fault == Fault::StartJob;
+        recording->failStartPage = fault == Fault::BeginPage;
+        jobs.push_back(recording);
+        logLinesAtOpen.push_back(logLines());
+        return std::make_unique<platform::RecordingPrintDevice>(name, recording);
+    }
+
+    std::vector<std::string> Lines(size_t job) const {
+        std::vector<std::string> lines;
+        for (const auto& text : jobs.at(job)->texts) lines.push_back(text.text);
+        return lines;
+    }
+};
+
+class CurrentDir {
+public:
+    explicit CurrentDir(const std::string& dir) : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir);
+    }
+    ~CurrentDir() { std::filesystem::current_path(previous_); }
+    CurrentDir(const CurrentDir&) = delete;
+    CurrentDir& operator=(const CurrentDir&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+class AutoCheckTest : public ::testing::Test {
+protected:
+    AutoCheckTest() : cwd_(dir_.Path()) {
+        CreateFixtureDatabase(dir_.File("fixture.db"));
+        session_ = std::make_unique<EnvSession>("file:" + dir_.File("fixture.db"));
+        Env().m_strMiniPrintDriver = "receipt";
+        printers_.logLines = [this] { return CheckLog().size(); };
+        previousFactory_ = platform::SetPrintDeviceFactory(
+            [this](const std::string& name) { return printers_.Open(name); });
+    }
+    ~AutoCheckTest() override { platform::SetPrintDeviceFactory(std::move(previousFactory_)); }
+
+    CKestrimEnv& Env() { return session_->Env(); }
+
+    // The next tick of the armed timer: at period 0 at once, at 1000 ms a second later.
+    void Tick() {
+        ASSERT_GE(host_.timerPeriod, 0) << "no timer is armed";
+        if (host_.timerPeriod > 0) now_ += host_.timerPeriod / 1000;
+        check_.OnTimer();
+    }
+    int Checks() const {
+        return static_cast<int>(std::count(host_.statuses.begin(), host_.statuses.end(),
+                                           std::string(CAutoCheck::kStatusCheckStart)));
+    }
+    // Delivers ticks until the next check has run; the number of ticks it took.
+    int RunToNextCheck() {
+        const int before = Checks();
+        for (int ticks = 1; ticks <= 60; ++ticks) {
+            Tick();
+            if (Checks() > before) return ticks;
+        }
+        ADD_FAILURE() << "no check within 60 ticks";
+        return -1;
+    }
+    // Starts the check and runs the first one.
+    void StartAndCheck() {
+        check_.OnButtonAutoStart();
+        RunToNextCheck();
+    }
+
+    // The log lines the check wrote, in order.
+    std::vector<std::string> CheckLog() const {
+        std::vector<std::string> lines;
+        for (const std::string& line : log_.Lines()) {
+            if (line.rfind("[Orvanta]CCallCheckView::CheckCallbackData", 0) == 0 ||
+                line.rfind("[Orvanta]AutoPrint", 0) == 0)
+                lines.push_back(line);
+        }
+        return lines;
+    }
+    static std::string CountLine(const std::string& statement) {
+        return "[Orvanta]" + platform::StrFormat(CAutoCheck::kLogCheck, statement.c_str());
+    }
+    static std::string MarkLine(const std::string& acsId) {
+        const std::string statement = Replace(GoldenStatement("mark_processed"), "= 42 ", "= " + acsId + " ");
+        return "[Orvanta]" + platform::StrFormat(CAutoCheck::kLogAutoPrint, statement.c_str());
+    }
+    std::string CountLineFor(const std::string& first, const std::string& last) const {
+        return CountLine(sql::NewCountSql(host_.serviceId, first, last, session_->Env().m_strAgentName));
+    }
+
+    // Times the sound was started; every start stops what plays first.
+    int SoundsPlayed() const {
+        int played = 0;
+        const auto& calls = sound_.Calls();
+        for (size_t i = 0; i < calls.size(); ++i) {
+            if (calls[i] == "stop") {
+                EXPECT_LT(i + 1, calls.size()) << "stopped without playing";
+                ++played;
+            }
+        }
+        return played;
+    }
+
+    void AddRequest(int acsId, const std::string& day, const std::string& time, const char* agent = nullptr) {
+        const std::string agentValue = agent ? std::string("'") + agent + "'" : "NULL";
+        ASSERT_TRUE(Env().ExecuteSQL(
+            "insert into RST_INB (ACS_ID, SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, CUST_INFO, DIAL_DATE, DIAL_TIME, "
+            "COMM_TIME, IS_PRINT, IS_CALLBACK, IS_DELETE, RES_REPLY, COMMENT, AGENT_NM) values (" +
+            std::to_string(acsId) + ", 101, 'demo', '0215550000', '01055550000', '21', '" + day + "', '" + time +
+            "', '42', '0', '1', '0', '0', '', " + agentValue + ")"));
+    }
+    std::vector<int> ProcessedIds() {
+        std::vector<int> ids;
+        for (const Row& row : QueryRows(Env(), "select ACS_ID from RST_INB where IS_PRINT = '1'"))
+            ids.push_back(std::stoi(row.at(0)));
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    }
+    // The recording player never decodes it: any file will do.
+    void WriteSilentNotify() { std::ofstream(dir_.File("notify.wav"), std::ios::binary) << "RIFF"; }
+    static std::vector<std::string> Column(const std::vector<Row>& rows, size_t column) {
+        std::vector<std::string> values;
+        for (const Row& row : rows) values.push_back(row.at(column));
+        return values;
+    }
+
+    TempDir dir_;
+    CurrentDir cwd_;  // "./notify.wav" is looked up here
+    std::unique_ptr<EnvSession> session_;
+    LogCapture log_;
+    platform::ScriptedMessages boxes_;
+    platform::RecordingSound sound_;
+    PrintJobs printers_;
+    platform::PrintDeviceFactory previousFactory_;
+    RecordingHost host_;
+    time_t now_ = 1'800'000'000;
+    CAutoCheck check_{host_, [this] { return now_; }};
+};
+
+TEST_F(AutoCheckTest, FirstCheckAtOnceThenACountdownAndTheNextCheckElevenSecondsAfterTheEnd) {
+    check_.OnButtonAutoStart();
+    EXPECT_EQ(host_.timerCalls, (std::vector<std::string>{"set 0"}));
+    EXPECT_FALSE(host_.startEnabled);
+    EXPECT_TRUE(host_.stopEnabled);
+    EXPECT_FALSE(host_.comboEnabled);
+
+    Tick();  // the view has never checked: the first tick checks
+    EXPECT_EQ(host_.statuses, (std::vector<std::string>{CAutoCheck::kStatusCheckStart, CAutoCheck::kStatusCheckEnd}));
+    EXPECT_EQ(host_.newCount, "4");
+    EXPECT_EQ(CheckLog(), std::vector<std::string>{CountLine(GoldenStatement("count"))});
+    // The timer is dead while the check runs and ticks every second afterwards.
+    EXPECT_EQ(host_.timerCalls, (std::vector<std::string>{"set 0", "kill", "set 1000"}));
+    EXPECT_EQ(host_.timerAtCount, std::vector<int>{-1});
+    EXPECT_EQ(check_.m_tLastCheck, now_);
+
+    std::vector<std::string> countdown;
+    for (int i = 0; i < 10; ++i) {
+        Tick();
+        countdown.push_back(host_.countdown);
+    }
+    EXPECT_EQ(countdown, (std::vector<std::string>{"9", "8", "7", "6", "5", "4", "3", "2", "1", "0"}));
+    EXPECT_EQ(Checks(), 1);
+
+    // A slow check: the next interval counts from its end, read after it.
+    host_.onCount = [this] { now_ += 3; };
+    const time_t started = now_ + 1;
+    Tick();
+    EXPECT_EQ(Checks(), 2);
+    EXPECT_EQ(check_.m_tLastCheck, started + 3);
+    host_.onCount = nullptr;
+    EXPECT_EQ(RunToNextCheck(), 11);
+    EXPECT_EQ(host_.timerAtCount, (std::vector<int>{-1, -1, -1}));
+}
+
+TEST_F(AutoCheckTest, ThresholdFiveIsSilentAtFourAndSoundsAtFiveAtEveryCheck) {
+    WriteSilentNotify();
+    StartAndCheck();
+    EXPECT_EQ(host_.newCount, "4");
+    EXPECT_EQ(SoundsPlayed(), 0);
+
+    AddRequest(20, kDay2, "110000");
+    RunToNextCheck();
+    EXPECT_EQ(host_.newCount, "5");
+    const std::string notify = (std::filesystem::canonical(dir_.Path()) / "notify.wav").string();
+    EXPECT_EQ(sound_.Calls(), (std::vector<std::string>{"stop", "play " + notify}));
+
+    RunToNextCheck();  // still five: sounds again
+    EXPECT_EQ(SoundsPlayed(), 2);
+
+    host_.alarmText = "6";  // the edit is read at every check
+    RunToNextCheck();
+    EXPECT_EQ(check_.m_nAlarmCount, 6);
+    EXPECT_EQ(SoundsPlayed(), 2);
+    EXPECT_EQ(host_.listQueries, 0);  // reload is off
+    EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(AutoCheckTest, ThresholdZeroOrWithoutLeadingDigitsSoundsEvenWhenNothingIsWaiting) {
+    host_.serviceId = "103";  // no callback requests at all
+    host_.serviceType = 3;
+    struct Case {
+        const char* text;
+        int threshold;
+        bool sounds;
+    };
+    const Case cases[] = {
+        {"0", 0, true},
+        {"abc", 0, true},
+        {"  -2", -2, true},
+        {" +3x", 3, false},
+        {"99999999999", INT_MAX, false},  // too large: never reached, not wrapped to a negative
+        {"", 0, true},
+    };
+    check_.OnButtonAutoStart();
+    int expected = 0;
+    for (const Case& c : cases) {
+        host_.alarmText = c.text;
+        RunToNextCheck();
+        EXPECT_EQ(host_.newCount, "0") << c.text;
+        EXPECT_EQ(check_.m_nAlarmCount, c.threshold) << c.text;
+        if (c.sounds) ++expected;
+        EXPECT_EQ(SoundsPlayed(), expected) << "threshold text \"" << c.text << "\"";
+    }
+    // Without the file the desktop's alert plays instead.
+    EXPECT_EQ(sound_.Calls().at(1), "alert");
+}
+
+TEST_F(AutoCheckTest, AutoPrintWithoutReloadOnlyShowsTheCount) {
+    host_.autoPrint = true;
+    host_.alarmText = "0";
+    host_.rows = {{"1", "77"}};
+    StartAndCheck();
+    EXPECT_EQ(host_.newCount, "4");
+    EXPECT_EQ(host_.listQueries, 0);
+    EXPECT_EQ(host_.rows, (std::vector<Row>{{"1", "77"}}));
+    EXPECT_EQ(printers_.attempts, 0);
+    EXPECT_EQ(SoundsPlayed(), 0);  // tickets would come out: no sound
+    EXPECT_EQ(CheckLog().size(), 1u);
+}
+
+TEST_F(AutoCheckTest, ThreeRequestsArePrintedInListOrderEachThenMarkedAndTheListEnds) {
+    host_.lastDay = kDay1;
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    host_.alarmText = "0";
+    std::vector<Row> reloaded;
+    host_.onListQuery = [&] { reloaded = host_.rows; };
+    StartAndCheck();
+
+    EXPECT_EQ(host_.newCount, "3");
+    EXPECT_EQ(host_.listQueries, 1);
+    ASSERT_EQ(Column(reloaded, 1), (std::vector<std::string>{"1", "2", "8"}));  // DIAL_DATE, DIAL_TIME order
+    ASSERT_EQ(printers_.jobs.size(), 3u);
+    for (size_t i = 0; i < 3; ++i) {
+        const std::string phoneLine = printers_.Lines(i).at(0);
+        const std::string& phone = reloaded[i][3];
+        EXPECT_TRUE(phoneLine.size() > phone.size() && phoneLine.compare(phoneLine.size() - phone.size(), phone.size(), phone) == 0)
+            << "ticket " << i << ": " << phoneLine;
+    }
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1), MarkLine("1"), MarkLine("2"),
+                                                    MarkLine("8")}));
+    // Each ticket is out before its record is marked.
+    EXPECT_EQ(printers_.logLinesAtOpen, (std::vector<size_t>{1, 2, 3}));
+    for (const auto& job : printers_.jobs) EXPECT_EQ(job->calls.back(), "DeleteDC");
+    EXPECT_TRUE(host_.rows.empty());
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{1, 2, 4, 8, 11}));
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusCheckEnd);
+    EXPECT_EQ(SoundsPlayed(), 0);
+
+    RunToNextCheck();
+    EXPECT_EQ(host_.newCount, "0");
+    EXPECT_EQ(host_.listQueries, 1);
+    EXPECT_EQ(printers_.attempts, 3);
+    EXPECT_EQ(host_.badReads, 0);
+    EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(AutoCheckTest, LoanTicketsHaveSixLinesFromTheLoanColumnsAndOthersFour) {
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    std::vector<Row> reloaded;
+    host_.onListQuery = [&] { reloaded = host_.rows; };
+
+    host_.lastDay = kDay1;
+    StartAndCheck();
+    ASSERT_EQ(reloaded.size(), 3u);
+    ASSERT_EQ(printers_.jobs.size(), 3u);
+    for (size_t i = 0; i < reloaded.size(); ++i) {
+        const Row& r = reloaded[i];
+        // phone 3, caller 4, date 7, time 8, duration 11, type 5, amount 6
+        const TicketFields expected{r[3], r[4], r[7], r[8], r[11], r[5], r[6]};
+        EXPECT_EQ(printers_.Lines(i), TicketLines(expected, true)) << "ticket " << i;
+    }
+    EXPECT_FALSE(reloaded[0][5].empty());  // ACS 1 has a loan type and an amount
+    EXPECT_FALSE(reloaded[0][6].empty());
+    check_.OnButtonAutoStop();
+
+    host_.serviceId = "102";
+    host_.serviceType = 2;
+    host_.lastDay = kDay3;
+    printers_.jobs.clear();
+    check_.m_tLastCheck = 0;
+    StartAndCheck();
+    ASSERT_EQ(reloaded.size(), 1u);
+    ASSERT_EQ(printers_.jobs.size(), 1u);
+    const Row& r = reloaded[0];
+    // phone 3, caller 4, date 5, time 6, duration 7
+    EXPECT_EQ(printers_.Lines(0), TicketLines({r[3], r[4], r[5], r[6], r[7], "", ""}, false));
+    EXPECT_EQ(printers_.Lines(0).size(), 4u);
+    EXPECT_EQ(host_.badReads, 0);
+}
+
+TEST_F(AutoCheckTest, AutoPrintBoxNeedsAReceiptPrinterAndSwitchesTheReloadOn) {
+    Env().m_strMiniPrintDriver.clear();
+    host_.autoPrint = true;  // the box has just been ticked
+    check_.OnCheckAutoPrint();
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    const platform::MessageBoxRequest& box = boxes_.Shown()[0];
+    EXPECT_EQ(box.text, CAutoCheck::kMsgNoMiniPrinter);
+    EXPECT_NE(box.text.find(".\r\n"), std::string::npos);
+    EXPECT_EQ(box.text.back(), ' ');
+    EXPECT_EQ(box.caption, res::kTitleInfo);
+    EXPECT_EQ(box.type, platform::MB_OK | platform::MB_ICONINFORMATION);
+    EXPECT_EQ(box.owner, &host_);
+    EXPECT_FALSE(host_.autoPrint);
+    EXPECT_FALSE(host_.autoQuery);
+
+    boxes_.Clear();
+    Env().m_strMiniPrintDriver = "receipt";
+    host_.autoPrint = true;
+    check_.OnCheckAutoPrint();
+    EXPECT_TRUE(boxes_.Shown().empty());
+    EXPECT_TRUE(host_.autoPrint);
+    EXPECT_TRUE(host_.autoQuery);
+
+    host_.autoPrint = false;  // switching it off changes nothing else
+    check_.OnCheckAutoPrint();
+    EXPECT_TRUE(host_.autoQuery);
+    EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+TEST_F(AutoCheckTest, StartNeedsAServiceAndARestartWithinTenSecondsCountsDownTheRest) {
+    host_.serviceId.clear();
+    check_.OnButtonAutoStart();
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].text, CAutoCheck::kMsgSelectService);
+    EXPECT_EQ(boxes_.Shown()[0].caption, res::kTitleError);
+    EXPECT_EQ(boxes_.Shown()[0].type & platform::MB_ICONMASK, platform::MB_ICONERROR);
+    EXPECT_EQ(boxes_.Shown()[0].owner, &host_);
+    EXPECT_EQ(host_.focusCount, 1);
+    EXPECT_TRUE(host_.timerCalls.empty());
+    EXPECT_TRUE(host_.startEnabled);
+    EXPECT_FALSE(host_.stopEnabled);
+    EXPECT_FALSE(check_.IsRunning());
+
+    host_.serviceId = "101";
+    StartAndCheck();
+    const int32_t lastCheck = check_.m_tLastCheck;
+    for (int i = 0; i < 3; ++i) Tick();
+    EXPECT_EQ(host_.countdown, "7");
+
+    check_.OnButtonAutoStop();
+    EXPECT_EQ(host_.timerCalls.back(), "kill");
+    EXPECT_EQ(host_.timerPeriod, -1);
+    EXPECT_TRUE(host_.startEnabled);
+    EXPECT_FALSE(host_.stopEnabled);
+    EXPECT_TRUE(host_.comboEnabled);
+    // The texts and the time of the last check stay.
+    EXPECT_EQ(host_.countdown, "7");
+    EXPECT_EQ(host_.newCount, "4");
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusCheckEnd);
+    EXPECT_EQ(check_.m_tLastCheck, lastCheck);
+
+    now_ += 2;  // five seconds after the check
+    check_.OnButtonAutoStart();
+    EXPECT_EQ(host_.timerPeriod, 0);
+    Tick();
+    Tick();  // period 0 ticks come quicker than the clock moves
+    EXPECT_EQ(host_.countdown, "5");
+    EXPECT_EQ(Checks(), 1);
+    now_ += 5;
+    Tick();
+    EXPECT_EQ(host_.countdown, "0");
+    EXPECT_EQ(Checks(), 1);
+    now_ += 1;
+    Tick();
+    EXPECT_EQ(Checks(), 2);
+    EXPECT_EQ(host_.timerPeriod, 1000);
+}
+
+TEST_F(AutoCheckTest, StopFromInsideACheckLeavesTheTimerDead) {
+    check_.OnButtonAutoStart();
+    // A box of the check runs its own event loop; the user stops the check meanwhile.
+    host_.onCount = [this] { check_.OnButtonAutoStop(); };
+    Tick();
+    EXPECT_EQ(Checks(), 1);
+    EXPECT_EQ(host_.timerPeriod, -1);
+    EXPECT_TRUE(host_.startEnabled);
+    EXPECT_FALSE(check_.IsRunning());
+}
+
+TEST_F(AutoCheckTest, AgentCountsReloadsAndPrintsOnlyTheirOwnRequests) {
+    const auto agents =
+        QueryRows(Env(), "select AGENT_NM from USER_AGENT_INFO where USER_ID = 'demo' and PASSWORD = '1234'");
+    ASSERT_EQ(agents.size(), 1u);
+    Env().m_strAgentName = agents[0].at(0);
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    std::vector<Row> reloaded;
+    host_.onListQuery = [&] { reloaded = host_.rows; };
+    StartAndCheck();
+
+    EXPECT_EQ(host_.newCount, "1");
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLine(GoldenStatement("count_agent")), MarkLine("2")}));
+    EXPECT_EQ(Column(reloaded, 1), std::vector<std::string>{"2"});
+    EXPECT_EQ(printers_.jobs.size(), 1u);
+
+    // The other requests are still waiting for the desk as a whole.
+    Env().m_strAgentName.clear();
+    host_.autoPrint = false;
+    host_.autoQuery = false;
+    RunToNextCheck();
+    EXPECT_EQ(host_.newCount, "3");
+}
+
+TEST_F(AutoCheckTest, ChangedPeriodCountsAtTheNextCheck) {
+    host_.lastDay = kDay1;
+    StartAndCheck();
+    EXPECT_EQ(host_.newCount, "3");
+    host_.firstDay = kDay2;
+    host_.lastDay = kDay2;
+    RunToNextCheck();
+    EXPECT_EQ(host_.newCount, "1");
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1), CountLineFor(kDay2, kDay2)}));
+}
+
+TEST_F(AutoCheckTest, CheckWaitsWhileAnActionIsPendingOnTheList) {
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    const std::vector<Row> underAction{{"1", "2", "101.x"}};
+    host_.rows = underAction;
+    host_.actionPending = true;
+
+    check_.OnButtonAutoStart();
+    Tick();
+    // Postponed: nothing queried, the rows under the action untouched, a slower timer.
+    EXPECT_EQ(Checks(), 0);
+    EXPECT_TRUE(CheckLog().empty());
+    EXPECT_EQ(host_.rows, underAction);
+    EXPECT_EQ(host_.timerPeriod, 1000);
+    for (int i = 0; i < 5; ++i) Tick();
+    EXPECT_EQ(Checks(), 0);
+    EXPECT_EQ(host_.rows, underAction);
+    EXPECT_EQ(host_.timerCalls, (std::vector<std::string>{"set 0", "set 1000"}));
+    EXPECT_EQ(printers_.attempts, 0);
+
+    host_.actionPending = false;  // the user closed the action's box
+    Tick();
+    EXPECT_EQ(Checks(), 1);
+    EXPECT_EQ(host_.listQueries, 1);
+    EXPECT_EQ(printers_.jobs.size(), 4u);
+    EXPECT_TRUE(host_.rows.empty());
+}
+
+class TicketFailureTest : public AutoCheckTest, public ::testing::WithParamInterface<PrintJobs::Fault> {};
+
+TEST_P(TicketFailureTest, RequestWhoseTicketDidNotPrintStaysUnprocessedAndTheListStays) {
+    host_.lastDay = kDay1;
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    printers_.faults[1] = GetParam();  // the second ticket
+    std::vector<Row> reloaded;
+    host_.onListQuery = [&] { reloaded = host_.rows; };
+    StartAndCheck();
+
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1), MarkLine("1")}));
+    EXPECT_EQ(host_.rows, reloaded);
+    EXPECT_EQ(host_.rows.size(), 3u);
+    EXPECT_EQ(printers_.attempts, 2);  // the third is not tried
+    EXPECT_EQ(host_.statuses,
+              (std::vector<std::string>{CAutoCheck::kStatusCheckStart, CAutoCheck::kStatusPrintFailed}));
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{1, 4, 11}));
+    EXPECT_TRUE(boxes_.Shown().empty());
+    EXPECT_EQ(host_.timerPeriod, 1000);  // the cycle goes on
+
+    // The printer is back: the next check finds both again and prints them.
+    printers_.jobs.clear();
+    log_.Clear();
+    RunToNextCheck();
+    EXPECT_EQ(host_.newCount, "2");
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1), MarkLine("2"), MarkLine("8")}));
+    EXPECT_EQ(printers_.jobs.size(), 2u);
+    EXPECT_TRUE(host_.rows.empty());
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusCheckEnd);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, TicketFailureTest,
+                         ::testing::Values(PrintJobs::Fault::Open, PrintJobs::Fault::StartJob,
+                                           PrintJobs::Fault::BeginPage),
+                         [](const ::testing::TestParamInfo<PrintJobs::Fault>& info) {
+                             switch (info.param) {
+                                 case PrintJobs::Fault::Open: return std::string("OpenPrinter");
+                                 case PrintJobs::Fault::StartJob: return std::string("StartJob");
+                                 case PrintJobs::Fault::BeginPage: return std::string("BeginPage");
+                                 default: return std::string("None");
+                             }
+                         });
+
+TEST_F(AutoCheckTest, WithTheReceiptPrinterGoneNothingIsMarked) {
+    host_.lastDay = kDay1;
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    Env().m_strMiniPrintDriver.clear();  // e.g. the settings changed after the box was ticked
+    StartAndCheck();
+    EXPECT_EQ(CheckLog().size(), 1u);
+    EXPECT_EQ(host_.rows.size(), 3u);
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusPrintFailed);
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{4, 11}));
+}
+
+TEST_F(AutoCheckTest, FailedMarkStopsThePrintingAndKeepsTheList) {
+    host_.lastDay = kDay1;
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    host_.onListQuery = [&] { host_.rows[1][1] = "2 2"; };  // a key the database refuses
+    StartAndCheck();
+    ASSERT_EQ(boxes_.Shown().size(), 1u);  // the database error
+    EXPECT_EQ(boxes_.Shown()[0].caption, res::kTitleError);
+    EXPECT_EQ(printers_.jobs.size(), 2u);  // the third ticket is not printed
+    EXPECT_EQ(host_.rows.size(), 3u);
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{1, 4, 11}));
+    EXPECT_EQ(host_.timerPeriod, 1000);
+}
+
+TEST_F(AutoCheckTest, FailedCountEmptiesTheLabelSkipsTheReloadAndStillSoundsAtZero) {
+    host_.serviceId = "x";  // the database refuses the statement
+    host_.autoQuery = true;
+    host_.alarmText = "0";
+    StartAndCheck();
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].caption, res::kTitleError);
+    EXPECT_EQ(host_.newCount, "");
+    EXPECT_EQ(host_.listQueries, 0);
+    EXPECT_EQ(SoundsPlayed(), 1);
+    EXPECT_EQ(host_.timerPeriod, 1000);
+}
+
+// Standard output of a shell command; ok is false when it could not run or failed.
+std::string RunCommand(const std::string& command, bool* ok) {
+    std::string output;
+    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
+    if (pipe == nullptr) {
+        *ok = false;
+        return output;
+    }
+    std::array<char, 4096> buffer{};
+    size_t n = 0;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+    *ok = pclose(pipe) == 0;
+    return output;
+}
+
+TEST_F(AutoCheckTest, TicketsReachTheVirtualReceiptPrinterAsOnePdfEach) {
+    platform::SetPrintDeviceFactory({});  // the real printer layer
+    const std::string folder = dir_.File("tickets");
+    Env().m_strMiniPrintDriver = "pdf:" + folder;
+    host_.lastDay = kDay1;
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    std::vector<Row> reloaded;
+    host_.onListQuery = [&] { reloaded = host_.rows; };
+    StartAndCheck();
+    ASSERT_EQ(reloaded.size(), 3u);
+    EXPECT_TRUE(host_.rows.empty());
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusCheckEnd);
+
+    std::vector<std::string> pdfText;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        bool ok = false;
+        pdfText.push_back(RunCommand("pdftotext -enc UTF-8 -layout '" + entry.path().string() + "' -", &ok));
+        ASSERT_TRUE(ok) << "pdftotext failed or is missing (scripts/bootstrap installs poppler-utils)";
+    }
+    ASSERT_EQ(pdfText.size(), 3u);
+    // Every request's phone number is on exactly one ticket.
+    for (const Row& row : reloaded) {
+        const auto found = std::count_if(pdfText.begin(), pdfText.end(),
+                                         [&](const std::string& text) { return text.find(row[3]) != std::string::npos; });
+        EXPECT_EQ(found, 1) << row[3];
+    }
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{1, 2, 4, 8, 11}));
+}
+
+}  // namespace
