@@ -14,6 +14,7 @@
 #include "data/KestrimEnv.h"
 #include "data/Queries.h"
 #include "data/RecordTokenizer.h"
+#include "output/ExportSelection.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/Cursor.h"
@@ -185,7 +186,21 @@ void CDenyView::OnButtonSaveFile() {
 }
 
 void CDenyView::OnButtonExcel() {
-    // The spreadsheet export of the selected rows is added with the export.
+    UpdateData(true);
+    COrvantaApp* app = COrvantaApp::Instance();
+    ExportRequest request;
+    request.list = m_list;
+    request.owner = platform::MessageOwner(this);
+    request.title = kDenyExportTitle;
+    request.fileName = platform::StrFormat(kDenyExportFile, m_timeFrom.toString("yyyyMMdd").toStdString().c_str(),
+                                           m_timeTo.toString("yyyyMMdd").toStdString().c_str());
+    // The bare name is resolved once against the start-up directory: the check, the
+    // deletion, the save and the opening all use that one path.
+    request.startDir = app != nullptr ? app->m_szStartDir : "";
+    request.textColumns = {2, 3};
+    request.excludedColumns = {6};  // the list has six columns, so nothing is left out
+    request.openAfter = true;
+    ExportSelection(request);
 }
 
 void CDenyView::OnButtonClose() {

@@ -15,9 +15,12 @@
 #include "controls/ListCtrl.h"
 #include "data/Queries.h"
 #include "optout/DenyView.h"
+#include "output/ExportSelection.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessagePresenter.h"
+#include "platform/qt/ScriptedShell.h"
+#include "platform/qt/SpreadsheetProbe.h"
 #include "res/Strings.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
@@ -283,3 +286,34 @@ TEST_F(DenyViewTest, AFileThatCannotBeCreatedIsReported) {
 }
 
 }  // namespace
+
+TEST_F(DenyViewTest, ExportWritesSelectedRowsBesideTheProgramAndOpensThatFile) {
+    platform::ScriptedShell shell;
+    shell.Associate(".csv", "/usr/bin/sheetprog");
+    platform::spreadsheet::SpreadsheetProbe probe;
+
+    Query(kDay1, kDay3);
+    ASSERT_EQ(view_.m_list->GetItemCount(), 2);
+    // Nothing selected: the message, and no spreadsheet started.
+    boxes_.Clear();
+    QTest::mouseClick(view_.m_btnExcel, Qt::LeftButton);
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].owner, ViewOwner());
+    EXPECT_EQ(probe.Attempts(), 0);
+
+    view_.m_list->SetItemSelected(1, true);
+    boxes_.Clear();
+    QTest::mouseClick(view_.m_btnExcel, Qt::LeftButton);
+    EXPECT_TRUE(boxes_.Shown().empty());
+    // The bare file name is taken from the start-up directory, named after the pickers.
+    std::string name = platform::StrFormat(kDenyExportFile, kDay1, kDay3);
+    std::string path = startDir_.Path() + "/" + name;
+    EXPECT_TRUE(std::filesystem::exists(path)) << path;
+    ASSERT_FALSE(shell.Starts().empty());
+    EXPECT_EQ(shell.Starts().back(), "/usr/bin/sheetprog " + path);
+    // The telephone and calling number columns are written as text.
+    int textFormats = 0;
+    for (const std::string& call : probe.LastCallTexts())
+        if (call.find("NumberFormat") != std::string::npos) ++textFormats;
+    EXPECT_EQ(textFormats, 2);
+}
