@@ -93,7 +93,7 @@ bool CListCtrl::DeleteAllItems() {
     return true;
 }
 
-int CListCtrl::GetItemCount() const { return m_pModel->rowCount(); }
+int CListCtrl::GetItemCount() const { return m_pModel->RowCount(); }
 
 bool CListCtrl::SetItemText(int nItem, int nSubItem, const std::string& text) {
     return m_pModel->SetText(nItem, nSubItem, text);
@@ -122,6 +122,7 @@ bool CListCtrl::SortItems(CompareFunc compare, uintptr_t lParamSort) {
 
 bool CListCtrl::EnsureVisible(int nItem) {
     if (nItem < 0 || nItem >= GetItemCount()) return false;
+    m_pModel->Flush();
     scrollTo(m_pModel->index(nItem, 0));
     return true;
 }
@@ -160,6 +161,7 @@ bool CListCtrl::IsItemSelected(int nItem) const {
 
 bool CListCtrl::SetItemSelected(int nItem, bool selected) {
     if (nItem < 0 || nItem >= GetItemCount()) return false;
+    m_pModel->Flush();
     QModelIndex index = m_pModel->index(nItem, 0);
     selectionModel()->select(index, (selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
                                         QItemSelectionModel::Rows);
@@ -168,8 +170,19 @@ bool CListCtrl::SetItemSelected(int nItem, bool selected) {
 
 void CListCtrl::SelectAllItems(bool selected) {
     if (GetItemCount() == 0 || GetColumnCount() == 0) return;
+    m_pModel->Flush();
     QItemSelection all(m_pModel->index(0, 0), m_pModel->index(GetItemCount() - 1, GetColumnCount() - 1));
     selectionModel()->select(all, selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
+}
+
+void CListCtrl::SetRedraw(bool bRedraw) {
+    if (bRedraw == !m_bRedrawOff) return;
+    m_bRedrawOff = !bRedraw;
+    if (m_bRedrawOff) {
+        m_pModel->HoldNotifications();
+    } else {
+        m_pModel->ReleaseNotifications();
+    }
 }
 
 void CListCtrl::SetExtendedStyle(unsigned style) {

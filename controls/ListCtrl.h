@@ -53,6 +53,10 @@ public:
     bool SetItemSelected(int nItem, bool selected);
     void SelectAllItems(bool selected);
 
+    // Off: items added and texts changed are shown only when redrawing is switched on again
+    // (in one step, which keeps filling and renumbering large lists fast).
+    void SetRedraw(bool bRedraw);
+
     // Grid lines, full-row selection, flat scroll bars.
     void SetExtendedStyle(unsigned style);
     unsigned GetExtendedStyle() const { return m_nExtendedStyle; }
@@ -69,4 +73,5 @@ private:
 
     CListModel* m_pModel;
     unsigned m_nExtendedStyle = 0;
+    bool m_bRedrawOff = false;
 };

@@ -1,0 +1,74 @@
+#include "callcheck/GeneralCallbackList.h"
+
+#include "callcheck/AutoCheck.h"
+#include "callcheck/CallCheckView.h"
+#include "callcheck/ListQuery.h"
+#include "controls/ListCtrl.h"
+#include "data/KestrimEnv.h"
+#include "platform/MessageBox.h"
+#include "platform/qt/Cursor.h"
+
+CGeneralCallbackList* CGeneralCallbackList::s_pLast = nullptr;
+int CGeneralCallbackList::s_nRow = 0;
+
+CGeneralCallbackList::CGeneralCallbackList(CCallCheckView* pView) : m_pView(pView) { s_pLast = this; }
+
+CGeneralCallbackList::~CGeneralCallbackList() {
+    // A callback after this object is gone finds no list rather than a dangling one.
+    if (s_pLast == this) s_pLast = nullptr;
+}
+
+void CGeneralCallbackList::InsertColumns() {
+    m_pView->DeleteAllColumns();
+    int column = 0;
+    for (const ListColumn& info : kColumns) {
+        m_pView->m_list->InsertColumn(column++, info.heading, LVCFMT_LEFT, info.width);
+    }
+    m_pView->ShowRecordActions(true);
+}
+
+void CGeneralCallbackList::QueryUnprocessed(const std::string& serviceId, const std::string& firstDay,
+                                       const std::string& lastDay) {
+    Query(sql::ListKind::Unprocessed, serviceId, firstDay, lastDay);
+}
+
+void CGeneralCallbackList::QueryProcessed(const std::string& serviceId, const std::string& firstDay,
+                                     const std::string& lastDay) {
+    Query(sql::ListKind::Processed, serviceId, firstDay, lastDay);
+}
+
+void CGeneralCallbackList::QueryAll(const std::string& serviceId, const std::string& firstDay,
+                               const std::string& lastDay) {
+    Query(sql::ListKind::All, serviceId, firstDay, lastDay);
+}
+
+void CGeneralCallbackList::Query(sql::ListKind kind, const std::string& serviceId, const std::string& firstDay,
+                            const std::string& lastDay) {
+    platform::ShowAppStartingCursor();
+    s_nRow = 0;
+    m_pView->m_list->DeleteAllItems();
+    InsertColumns();
+    const std::string sql =
+        sql::CallbackListSql(false, kind, serviceId, firstDay, lastDay, g_pEnv->m_strAgentName);
+    switch (kind) {
+        case sql::ListKind::Unprocessed:
+            callcheck::RunListQuery(*m_pView, sql, CAutoCheck::kLogCheck, callcheck::kMsgNoCallbackData,
+                                    platform::MB_ICONINFORMATION, &GeneralListRowCallback);
+            break;
+        case sql::ListKind::Processed:
+            callcheck::RunListQuery(*m_pView, sql, callcheck::kLogQueryCompleteList, callcheck::kMsgNoMatchingData,
+                                    platform::MB_ICONERROR, &GeneralListRowCallback);
+            break;
+        case sql::ListKind::All:
+            callcheck::RunListQuery(*m_pView, sql, CAutoCheck::kLogCheck, callcheck::kMsgNoMatchingData,
+                                    platform::MB_ICONERROR, &GeneralListRowCallback);
+            break;
+    }
+}
+
+int32_t CGeneralCallbackList::GeneralListRowCallback(int32_t, int32_t, int32_t nColumns, const char* pszRow) {
+    if (s_pLast == nullptr || s_pLast->m_pView == nullptr) return 1;
+    callcheck::InsertListRow(*s_pLast->m_pView->m_list, s_nRow, pszRow, nColumns);
+    ++s_nRow;
+    return 1;
+}
