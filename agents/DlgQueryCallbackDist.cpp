@@ -82,9 +82,7 @@ void CDlgQueryCallbackDist::OnButtonQuery() {
 int32_t CDlgQueryCallbackDist::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
     CDlgQueryCallbackDist* dialog = s_pDialog;
     if (dialog == nullptr || pszRow == nullptr) return 1;
-    CRecordTokenizer tokens(pszRow);
-    int item = dialog->m_list->InsertItem(s_nRowCount, std::to_string(s_nRowCount + 1));
-    for (int i = 0; i < tokens.GetCount(); ++i) dialog->m_list->SetItemText(item, i + 1, tokens.GetItem(i));
+    dialog->m_list->InsertRecordRow(s_nRowCount, pszRow);
     ++s_nRowCount;
     return 1;
 }

@@ -37,13 +37,7 @@ void RunListQuery(CCallCheckView& view, const std::string& sql, const char* logF
 }
 
 void InsertListRow(CListCtrl& list, int index, const char* row, int fieldCount) {
-    CRecordTokenizer tokens(row);
-    int item = list.InsertItem(index, std::to_string(index + 1));
-    if (item < 0) return;
-    for (int i = 0; i < fieldCount; ++i) {
-        const char* field = tokens.GetItem(i);
-        list.SetItemText(item, i + 1, field != nullptr ? field : "");
-    }
+    list.InsertRecordRow(index, row, fieldCount);
 }
 
 }  // namespace callcheck

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "controls/ListModel.h"
+#include "data/RecordTokenizer.h"
 
 CListCtrl::CListCtrl(QWidget* parent, bool multipleSelection) : QTableView(parent), m_pModel(new CListModel(this)) {
     setModel(m_pModel);
@@ -209,4 +210,16 @@ void CListCtrl::OnSelectionChanged(const QItemSelection& selected, const QItemSe
         if (!IsItemSelected(row)) emit itemStateChanged(row, false);
     }
     for (int row : on) emit itemStateChanged(row, true);
+}
+
+int CListCtrl::InsertRecordRow(int nItem, const char* row, int fieldCount) {
+    CRecordTokenizer tokens(row);
+    const int item = InsertItem(nItem, std::to_string(nItem + 1));
+    if (item < 0) return item;
+    const int count = fieldCount < 0 ? tokens.GetCount() : fieldCount;
+    for (int i = 0; i < count; ++i) {
+        const char* field = tokens.GetItem(i);
+        SetItemText(item, i + 1, field != nullptr ? field : "");
+    }
+    return item;
 }

@@ -39,6 +39,10 @@ public:
     bool DeleteAllItems();
     int GetItemCount() const override;
     bool SetItemText(int nItem, int nSubItem, const std::string& text);
+    // What every row callback does: a new item at nItem numbered nItem + 1, then field i of
+    // the delivered row in column i + 1 (fieldCount fields, empty where the row has fewer;
+    // -1: as many as the row has). Returns the new item, -1 on failure.
+    int InsertRecordRow(int nItem, const char* row, int fieldCount = -1);
     std::string GetItemText(int nItem, int nSubItem) const override;
     bool SetItemData(int nItem, uintptr_t data);
     uintptr_t GetItemData(int nItem) const;

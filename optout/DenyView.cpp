@@ -136,10 +136,8 @@ void CDenyView::OnButtonQueryList() {
 int32_t CDenyView::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
     CDenyView* view = s_pView;
     if (view == nullptr || pszRow == nullptr) return 1;
-    CRecordTokenizer tokens(pszRow);
-    int item = view->m_list->InsertItem(s_nRowCount, std::to_string(s_nRowCount + 1));
     // The sixth field (ACS_ID) has no column of its own and is not shown.
-    for (int i = 0; i < tokens.GetCount(); ++i) view->m_list->SetItemText(item, i + 1, tokens.GetItem(i));
+    view->m_list->InsertRecordRow(s_nRowCount, pszRow);
     ++s_nRowCount;
     return 1;
 }
