@@ -1,12 +1,45 @@
 // Orvanta: the desk client. Message boxes are real windows here; everything else is set up
 // by the application object.
+#include <cstdio>
+
 #include "app/OrvantaApp.h"
+#include "platform/HelpVersion.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessagePresenter.h"
 #include "res/Strings.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: orvanta [--help] [--version] [Qt options]\n"
+    "\n"
+    "The desk for the callback requests of an answering service: it lists them, checks\n"
+    "for new ones, prints tickets and hands requests to agents. Its settings are read\n"
+    "from Env/Orvanta.INI below the folder it is started in.\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "Qt's own options are accepted as well, for example -platform NAME, -display DISPLAY,\n"
+    "-style NAME, -reverse.\n";
+
+void Usage(std::FILE* out) { std::fputs(kUsage, out); }
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Help and version answer before the application object exists: it needs a display,
+    // and a script asking for the version may have none.
+    if (const int code = platform::AnswerHelpOrVersion(argc, argv, "orvanta", ORVANTA_VERSION, Usage);
+        code >= 0)
+        return code;
     COrvantaApp app(argc, argv);
+    // Qt has taken its own options out of argv; whatever is left is not meant for us.
+    if (argc > 1) {
+        std::fprintf(stderr, "orvanta: unknown argument '%s'\n", argv[1]);
+        Usage(stderr);
+        return 2;
+    }
     platform::QtMessagePresenter presenter({res::kButtonOk, res::kServerAddrCancel, res::kButtonYes, res::kButtonNo});
     platform::SetMessagePresenter(&presenter);
     int code = app.InitInstance() ? app.Run() : app.ExitCode();

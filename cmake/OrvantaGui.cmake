@@ -28,6 +28,7 @@ endif()
 
 add_executable(orvanta ${CMAKE_SOURCE_DIR}/app/main.cpp)
 target_link_libraries(orvanta PRIVATE orvanta_gui)
+target_compile_definitions(orvanta PRIVATE ORVANTA_VERSION="${PROJECT_VERSION}")
 # The demo's alert sound beside the program.
 add_custom_command(TARGET orvanta POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${CMAKE_SOURCE_DIR}/res/notify.wav $<TARGET_FILE_DIR:orvanta>/notify.wav)

@@ -16,15 +16,16 @@
 #include <cstring>
 #include <string>
 
+#include "platform/HelpVersion.h"
 #include "rdb/gateway/Gateway.h"
 #include "rdb/gateway/GatewayLog.h"
 
 namespace {
 
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: rdbd --db FILE [--listen HOST:PORT] [--demo] [--feed SECONDS]\n"
-                 "            [--max-clients N] [--busy-timeout MS] [--io-timeout MS]\n"
+void Usage(std::FILE* out = stderr) {
+    std::fprintf(out,
+                 "Usage: rdbd --db FILE [OPTION]...\n"
+                 "   or: rdbd --help | --version\n"
                  "  --db FILE          database file (created when missing)\n"
                  "  --listen HOST:PORT address to listen on (default 127.0.0.1:8907; port 0\n"
                  "                     picks a free port). rdbd runs the SQL it is sent:\n"
@@ -73,6 +74,9 @@ bool ParseListen(const std::string& text, std::string* host, uint16_t* port) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int code = platform::AnswerHelpOrVersion(argc, argv, "rdbd", ORVANTA_VERSION, Usage);
+        code >= 0)
+        return code;
     rdb::gateway::GatewayOptions options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -88,6 +92,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--listen" && value(&v)) {
             if (!ParseListen(v, &options.host, &options.port)) {
                 std::fprintf(stderr, "rdbd: bad listen address '%s' (want HOST:PORT)\n", v);
+                Usage();
                 return 2;
             }
         } else if (arg == "--demo") {
@@ -102,9 +107,6 @@ int main(int argc, char** argv) {
             options.session.handshakeTimeoutMs = static_cast<int>(n);
             options.session.frameTimeoutMs = static_cast<int>(n);
             options.session.sendTimeoutMs = static_cast<int>(n);
-        } else if (arg == "--help" || arg == "-h") {
-            Usage();
-            return 0;
         } else {
             std::fprintf(stderr, "rdbd: bad or incomplete argument '%s'\n", arg.c_str());
             Usage();

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "data/RdbClient.h"
+#include "platform/HelpVersion.h"
 #include "rdb/client/Transport.h"
 #include "rdb/engine/DemoData.h"
 #include "rdb/engine/Engine.h"
@@ -22,11 +23,12 @@ namespace {
 constexpr const char* kPort = "8907";
 constexpr const char* kDbName = "NEW_ACS";
 
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: rdbcli -S ADDRESS -Q SQL\n"
-                 "       rdbcli --create-demo PATH [--days N] [--per-day N] [--seed N]\n"
-                 "       rdbcli --feed PATH --every SECONDS [--count N]\n"
+void Usage(std::FILE* out = stderr) {
+    std::fprintf(out,
+                 "Usage: rdbcli -S ADDRESS -Q SQL\n"
+                 "   or: rdbcli --create-demo PATH [--days N] [--per-day N] [--seed N]\n"
+                 "   or: rdbcli --feed PATH --every SECONDS [--count N]\n"
+                 "   or: rdbcli --help | --version\n"
                  "ADDRESS is file:PATH for a local database file, or HOST[:PORT] of rdbd.\n");
 }
 
@@ -97,6 +99,9 @@ int Feed(const std::string& path, double every, long long count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const int code = platform::AnswerHelpOrVersion(argc, argv, "rdbcli", ORVANTA_VERSION, Usage);
+        code >= 0)
+        return code;
     std::string address, sql, demoPath, feedPath;
     bool haveSql = false;
     double every = -1;
