@@ -130,10 +130,11 @@ set(CPACK_DEBIAN_DESK_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_DESK_PACKAGE_RECOMMENDS "fonts-nanum, fonts-nanum-coding, xdg-utils")
 set(CPACK_DEBIAN_DESK_PACKAGE_SUGGESTS "orvanta-server, libreoffice-calc")
 set(CPACK_DEBIAN_DESK_DESCRIPTION "desk for the callback requests of an answering service
-Orvanta shows the callback requests that callers leave with an answering service as they
-arrive: it checks for new ones every ten seconds and sounds an alert, prints each one as
-a ticket on a receipt printer, keeps memos, hands requests to agents, shows callback-rate
-statistics, lists opt-out registrations and exports rows to a spreadsheet.
+Orvanta shows the callback requests that callers leave with an answering
+service as they arrive: it checks for new ones every ten seconds and sounds
+an alert, prints each one as a ticket on a receipt printer, keeps memos,
+hands requests to agents, shows callback-rate statistics, lists opt-out
+registrations and exports rows to a spreadsheet.
 .
 The user interface is Korean.")
 
@@ -146,8 +147,9 @@ set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
   ${CMAKE_SOURCE_DIR}/cmake/deb/postrm)
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_SERVER_DESCRIPTION "shared database gateway and tools for Orvanta desks
-rdbd lets several Orvanta desks share one database file over TCP on a trusted network;
-it comes with a confined systemd service. rdbcli runs statements the way a desk does,
-creates demonstration databases and feeds them new callback requests.")
+rdbd lets several Orvanta desks share one database file over TCP on a
+trusted network; it comes with a confined systemd service. rdbcli runs
+statements the way a desk does, creates demonstration databases and feeds
+them new callback requests.")
 
 include(CPack)
