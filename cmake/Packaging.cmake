@@ -96,6 +96,14 @@ if(TARGET rdbd OR TARGET rdbcli)
     DESTINATION ${ORVANTA_DOC_SERVER} COMPONENT server)
 endif()
 
+# Everything the install rules copy, so a packaging build can skip the tests.
+add_custom_target(orvanta_packaged)
+foreach(target orvanta rdbd rdbcli orvanta_sqlite orvanta_manual rdbd_manual rdbcli_manual orvanta_changelog)
+  if(TARGET ${target})
+    add_dependencies(orvanta_packaged ${target})
+  endif()
+endforeach()
+
 # Debian packages: cpack -G DEB in the build folder (scripts/package does it all).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvanta)
