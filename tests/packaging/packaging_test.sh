@@ -62,14 +62,15 @@ files)
 desktop)
     entry="$STAGE/usr/share/applications/orvanta.desktop"
     desktop-file-validate "$entry"
-    metainfo="$STAGE/usr/share/metainfo/com.orvanta.Orvanta.metainfo.xml"
-    appstreamcli validate --no-net "$metainfo"
-    # The metadata must point at the installed entry, and the entry at the installed
-    # program and icons.
-    launchable="$(sed -n 's:.*<launchable type="desktop-id">\(.*\)</launchable>.*:\1:p' "$metainfo")"
-    [ -f "$STAGE/usr/share/applications/$launchable" ] || fail "launchable $launchable is not installed"
+    # The metadata, and the desktop entry it names, as a software centre reads them.
+    appstreamcli validate-tree --no-net "$STAGE/usr"
+    # The entry must start the installed program with the installed icons.
     exec_name="$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$entry")"
-    [ -x "$STAGE/usr/bin/$exec_name" ] || fail "Exec=$exec_name is not an installed program"
+    case "$exec_name" in
+    /*) exec_path="$STAGE$exec_name" ;;
+    *) exec_path="$STAGE/usr/bin/$exec_name" ;;
+    esac
+    [ -x "$exec_path" ] || fail "Exec=$exec_name is not an installed program"
     icon="$(sed -n 's/^Icon=//p' "$entry")"
     for size in 48 256; do
         png="$STAGE/usr/share/icons/hicolor/${size}x${size}/apps/$icon.png"
