@@ -100,7 +100,7 @@ TEST_F(Rdbcli, FailuresGoToStderrWithTheCode) {
 
     r = RunCli(*dir_, {"-S", "file:" + db_});
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("usage"), std::string::npos);
+    EXPECT_NE(r.err.find("Usage: rdbcli"), std::string::npos);
 }
 
 TEST_F(Rdbcli, FeedAddsRequestsAndPrintsTheirKeys) {
