@@ -5,9 +5,10 @@
 #   cli_test.sh ORVANTA RDBD RDBCLI VERSION
 set -uo pipefail
 
-ORVANTA="$1"
-RDBD="$2"
-RDBCLI="$3"
+# Absolute: the programs run from a scratch folder.
+ORVANTA="$(realpath "$1")"
+RDBD="$(realpath "$2")"
+RDBCLI="$(realpath "$3")"
 VERSION="$4"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
