@@ -79,7 +79,9 @@ std::unique_ptr<QtPrintDevice> QtPrintDevice::Open(const std::string& printerNam
     const QPageLayout layout(queueLayout.pageSize(), QPageLayout::Portrait, queueLayout.minimumMargins(),
                              queueLayout.units(), QMarginsF(0, 0, 0, 0));
     if (!printer->setPageLayout(layout)) return nullptr;
-    return std::unique_ptr<QtPrintDevice>(new QtPrintDevice(std::move(printer), QString(), info.printerName()));
+    // An instance ("queue/instance") prints on its queue.
+    const QString queue = info.printerName().section(QLatin1Char('/'), 0, 0);
+    return std::unique_ptr<QtPrintDevice>(new QtPrintDevice(std::move(printer), QString(), queue));
 }
 
 QtPrintDevice::QtPrintDevice(std::unique_ptr<QPrinter> printer, QString pdfDir, QString queue)
@@ -267,11 +269,12 @@ bool QtPrintDevice::SubmitToQueue() {
     const QByteArray queue = queue_.toUtf8();
     const QByteArray title = docName_.toUtf8();
     // The queue's defaults (its paper above all) apply; the PDF already has that paper.
-    lastJobId_ = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), file.constData(), title.constData(), 0, nullptr);
+    const int jobId =
+        cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), file.constData(), title.constData(), 0, nullptr);
     QFile::remove(spoolFile_);
     spoolFile_.clear();
-    if (lastJobId_ > 0) return true;
-    lastJobId_ = 0;
+    // A job ID is the queue's word that it took the job; 0 is a refusal or no answer.
+    if (jobId > 0) return true;
     return Fail("queue " + queue.toStdString() + " refused the job: " + cupsLastErrorString());
 }
 

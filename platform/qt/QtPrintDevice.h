@@ -60,8 +60,6 @@ public:
 
     // The file the current or last job of a pdf: device went to; empty otherwise.
     const QString& OutputFile() const { return outputFile_; }
-    // The queue's job ID of the last job EndDoc handed over; 0 when none.
-    int LastJobId() const { return lastJobId_; }
 
     // The families tried for a requested face: the face, a metric-compatible substitute
     // where one is known (Arial → Liberation Sans), and a Korean fallback so that Hangul
@@ -85,7 +83,6 @@ private:
     QString spoolFile_;  // the current job of a queue, until it is handed over
     QString docName_;
     std::string lastError_;
-    int lastJobId_ = 0;
     std::map<FontHandle, QFont> fonts_;
     FontHandle nextFont_ = 1;
     FontHandle selected_ = 0;
