@@ -159,7 +159,9 @@ bool CAutoCheck::AutoPrint() {
 
         // A request whose ticket never reached the printer stays unprocessed, so that the
         // next check finds it again instead of it vanishing from the desk unseen.
-        if (!PrintTicket(g_pEnv->m_strMiniPrintDriver, fields, loanLayout)) {
+        std::string failure;
+        if (!PrintTicket(g_pEnv->m_strMiniPrintDriver, fields, loanLayout, &failure)) {
+            WriteLog(kLogTicketFailed, acsId.c_str(), g_pEnv->m_strMiniPrintDriver.c_str(), failure.c_str());
             m_bPrintFailed = true;
             m_host.SetStatusText(kStatusPrintFailed);
             return false;

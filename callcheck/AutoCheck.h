@@ -30,6 +30,8 @@ public:
     static constexpr char kSoundFile[] = "./notify.wav";
     static constexpr char kLogCheck[] = "CCallCheckView::CheckCallbackData sql(%s)";
     static constexpr char kLogAutoPrint[] = "AutoPrint sql(%s)";
+    // ACS_ID, printer name, what went wrong.
+    static constexpr char kLogTicketFailed[] = "AutoPrint ticket not printed ACS_ID(%s) printer(%s): %s";
 
     static constexpr int kFirstTickPeriodMs = 0;  // the first check comes at once
     static constexpr int kTickPeriodMs = 1000;

@@ -144,6 +144,8 @@ void CMiniPrinter::FinishPage() {
     if (m_hPrinterDC) m_hPrinterDC->EndPage();
 }
 
+std::string CMiniPrinter::LastError() const { return m_dcPrinter ? m_dcPrinter->LastError() : std::string(); }
+
 int CMiniPrinter::EndJob() {
     if (!m_hPrinterDC) return -1;
     const bool ended = m_hPrinterDC->EndDoc();

@@ -47,6 +47,9 @@ public:
     // Ends the job and detaches from the printer; later calls do nothing.
     // 0 when the job was handed over whole; -1 without a job or when finishing it failed.
     int EndJob();
+    // Why the printer's last failed call failed, for the diagnostics log; empty when no
+    // printer was opened or it cannot tell.
+    std::string LastError() const;
 
 private:
     int ToDeviceX(int points) const;

@@ -38,19 +38,31 @@ std::vector<std::string> TicketLines(const TicketFields& fields, bool loanLayout
     return lines;
 }
 
-bool PrintTicket(const std::string& printerName, const TicketFields& fields, bool loanLayout) {
+bool PrintTicket(const std::string& printerName, const TicketFields& fields, bool loanLayout,
+                 std::string* failure) {
     CMiniPrinter printer;
+    // The first failure and its reason; the later steps fail because of it.
+    std::string why;
+    const auto succeeded = [&](int result, const char* step) {
+        if (result != 0 && why.empty()) {
+            why = step;
+            const std::string reason = printer.LastError();
+            if (!reason.empty()) why += ": " + reason;
+        }
+        return result == 0;
+    };
     // The whole sequence runs even after a failure: a started job is always ended, and
     // without a printer the remaining calls do nothing.
-    const int opened = printer.OpenPrinter(printerName);
-    const int started = printer.StartJob();
+    const bool opened = succeeded(printer.OpenPrinter(printerName), "printer not found");
+    const bool started = succeeded(printer.StartJob(), "job not started");
     printer.CreateFontSet(kFontFace, kFontSize, kLargeFontSize);
     printer.SetMargins(kMarginTop, kMarginBottom, kMarginLeft, kMarginRight);
     printer.SetLineSpacing(kLineSpacing);
-    const int paged = printer.BeginPage();
+    const bool paged = succeeded(printer.BeginPage(), "page not started");
     for (const std::string& line : TicketLines(fields, loanLayout)) printer.PrintLine(line, PRINT_LEFT, 0);
     printer.FinishPage();
-    // A job that could not be finished (the spooler or the PDF file failed) did not print.
-    const int ended = printer.EndJob();
-    return opened == 0 && started == 0 && paged == 0 && ended == 0;
+    // A job that could not be finished, or that the queue refused, did not print.
+    const bool ended = succeeded(printer.EndJob(), "job not taken");
+    if (failure != nullptr) *failure = why;
+    return opened && started && paged && ended;
 }

@@ -18,6 +18,8 @@ struct TicketFields {
 // The ticket's lines in print order: four, or six in the loan layout (type-1 services).
 std::vector<std::string> TicketLines(const TicketFields& fields, bool loanLayout);
 
-// Prints the ticket on the named printer. True when the printer opened and the job and
-// its page started, i.e. the ticket went to the printer; false means nobody will see it.
-bool PrintTicket(const std::string& printerName, const TicketFields& fields, bool loanLayout);
+// Prints the ticket on the named printer. True when the printer opened, the job and its
+// page started and the printer took the finished job; false means nobody will see it, and
+// failure (when given) then says why.
+bool PrintTicket(const std::string& printerName, const TicketFields& fields, bool loanLayout,
+                 std::string* failure = nullptr);

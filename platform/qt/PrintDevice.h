@@ -58,9 +58,14 @@ public:
     virtual bool TextOut(int x, int y, std::string_view text) = 0;
 
     virtual bool StartDoc(const std::string& documentName) = 0;
+    // True only when the job was handed over whole (for a print queue: the queue took it).
     virtual bool EndDoc() = 0;
     virtual bool StartPage() = 0;
     virtual bool EndPage() = 0;
+
+    // Why the last call that failed did, in words for the diagnostics log; empty when the
+    // device cannot tell.
+    virtual std::string LastError() const { return {}; }
 };
 
 using PrintDeviceFactory = std::function<std::unique_ptr<PrintDevice>(const std::string& printerName)>;

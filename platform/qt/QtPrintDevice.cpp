@@ -10,11 +10,14 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <string_view>
 #include <utility>
+
+#include <cups/cups.h>
 
 namespace platform {
 
@@ -55,18 +58,37 @@ std::unique_ptr<QtPrintDevice> QtPrintDevice::Open(const std::string& printerNam
         if (!printer->setPageLayout(ReceiptLayout())) return nullptr;
         // The folder is fixed now: a later change of the current directory must not move
         // the tickets.
-        return std::unique_ptr<QtPrintDevice>(new QtPrintDevice(std::move(printer), info.absoluteFilePath()));
+        return std::unique_ptr<QtPrintDevice>(
+            new QtPrintDevice(std::move(printer), info.absoluteFilePath(), QString()));
     }
 
     const QPrinterInfo info = QPrinterInfo::printerInfo(FromUtf8(printerName));
     if (info.isNull()) return nullptr;
-    auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-    if (!printer->isValid()) return nullptr;
-    return std::unique_ptr<QtPrintDevice>(new QtPrintDevice(std::move(printer), QString()));
+    // Without its default paper a queue gets the locale's A4, and a receipt roll shrinks
+    // that to a third. The queue's printer gives the paper's printable area; positions are
+    // counted from its corner, so Qt's own default margins must not be added on top.
+    QPrinter queuePrinter(info, QPrinter::HighResolution);
+    if (!queuePrinter.isValid()) return nullptr;
+    const QPageSize paper = info.defaultPageSize();
+    if (paper.isValid()) queuePrinter.setPageSize(paper);
+    const QPageLayout queueLayout = queuePrinter.pageLayout();
+
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setResolution(queuePrinter.resolution());
+    const QPageLayout layout(queueLayout.pageSize(), QPageLayout::Portrait, queueLayout.minimumMargins(),
+                             queueLayout.units(), QMarginsF(0, 0, 0, 0));
+    if (!printer->setPageLayout(layout)) return nullptr;
+    // An instance ("queue/instance") prints on its queue.
+    const QString queue = info.printerName().section(QLatin1Char('/'), 0, 0);
+    return std::unique_ptr<QtPrintDevice>(new QtPrintDevice(std::move(printer), QString(), queue));
 }
 
-QtPrintDevice::QtPrintDevice(std::unique_ptr<QPrinter> printer, QString pdfDir)
-    : printer_(std::move(printer)), painter_(std::make_unique<QPainter>()), pdfDir_(std::move(pdfDir)) {}
+QtPrintDevice::QtPrintDevice(std::unique_ptr<QPrinter> printer, QString pdfDir, QString queue)
+    : printer_(std::move(printer)),
+      painter_(std::make_unique<QPainter>()),
+      pdfDir_(std::move(pdfDir)),
+      queue_(std::move(queue)) {}
 
 QtPrintDevice::~QtPrintDevice() {
     // A job that was never ended is not printed.
@@ -170,17 +192,37 @@ bool QtPrintDevice::ReserveOutputFile() {
     return false;
 }
 
+bool QtPrintDevice::ReserveSpoolFile() {
+    QTemporaryFile file(QDir(QDir::tempPath()).filePath(QStringLiteral("orvanta-ticket-XXXXXX.pdf")));
+    file.setAutoRemove(false);
+    if (!file.open()) return false;
+    spoolFile_ = file.fileName();
+    return true;
+}
+
+bool QtPrintDevice::Fail(std::string why) {
+    lastError_ = std::move(why);
+    return false;
+}
+
 bool QtPrintDevice::StartDoc(const std::string& documentName) {
-    if (inDoc_) return false;
+    if (inDoc_) return Fail("a job is already open");
     if (!pdfDir_.isEmpty()) {
-        if (!ReserveOutputFile()) return false;
+        if (!ReserveOutputFile()) return Fail("cannot create a PDF file in " + pdfDir_.toStdString());
         printer_->setOutputFileName(outputFile_);
     }
-    printer_->setDocName(FromUtf8(documentName));
+    if (!queue_.isEmpty()) {
+        if (!ReserveSpoolFile()) return Fail("cannot create a temporary file in " + QDir::tempPath().toStdString());
+        printer_->setOutputFileName(spoolFile_);
+    }
+    docName_ = FromUtf8(documentName);
+    printer_->setDocName(docName_);
     // Beginning to paint starts the job (and Qt's first page); a refusal shows here.
     if (!painter_->begin(printer_.get())) {
         if (!outputFile_.isEmpty()) QFile::remove(outputFile_);
-        return false;
+        if (!spoolFile_.isEmpty()) QFile::remove(spoolFile_);
+        spoolFile_.clear();
+        return Fail("the job cannot be started");
     }
     inDoc_ = true;
     pageOpen_ = false;
@@ -189,9 +231,10 @@ bool QtPrintDevice::StartDoc(const std::string& documentName) {
 }
 
 bool QtPrintDevice::StartPage() {
-    if (!inDoc_ || pageOpen_) return false;
+    if (!inDoc_) return Fail("no job is open");
+    if (pageOpen_) return Fail("a page is already open");
     // Qt opened the first page when the job began; every later page is a new one.
-    if (pagesStarted_ > 0 && !printer_->newPage()) return false;
+    if (pagesStarted_ > 0 && !printer_->newPage()) return Fail("a new page cannot be started");
     ++pagesStarted_;
     pageOpen_ = true;
     painter_->setFont(CurrentFont());
@@ -205,7 +248,7 @@ bool QtPrintDevice::EndPage() {
 }
 
 bool QtPrintDevice::EndDoc() {
-    if (!inDoc_) return false;
+    if (!inDoc_) return Fail("no job is open");
     if (pagesStarted_ == 0) {
         // Nothing to print: no empty page comes out.
         DiscardJob();
@@ -213,7 +256,26 @@ bool QtPrintDevice::EndDoc() {
     }
     inDoc_ = false;
     pageOpen_ = false;
-    return painter_->end();
+    if (!painter_->end()) {
+        if (!spoolFile_.isEmpty()) QFile::remove(spoolFile_);
+        spoolFile_.clear();
+        return Fail("the job cannot be finished");
+    }
+    return queue_.isEmpty() || SubmitToQueue();
+}
+
+bool QtPrintDevice::SubmitToQueue() {
+    const QByteArray file = QFile::encodeName(spoolFile_);
+    const QByteArray queue = queue_.toUtf8();
+    const QByteArray title = docName_.toUtf8();
+    // The queue's defaults (its paper above all) apply; the PDF already has that paper.
+    const int jobId =
+        cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), file.constData(), title.constData(), 0, nullptr);
+    QFile::remove(spoolFile_);
+    spoolFile_.clear();
+    // A job ID is the queue's word that it took the job; 0 is a refusal or no answer.
+    if (jobId > 0) return true;
+    return Fail("queue " + queue.toStdString() + " refused the job: " + cupsLastErrorString());
 }
 
 void QtPrintDevice::DiscardJob() {
@@ -222,6 +284,8 @@ void QtPrintDevice::DiscardJob() {
     printer_->abort();
     if (painter_->isActive()) painter_->end();
     if (!outputFile_.isEmpty()) QFile::remove(outputFile_);
+    if (!spoolFile_.isEmpty()) QFile::remove(spoolFile_);
+    spoolFile_.clear();
 }
 
 }  // namespace platform

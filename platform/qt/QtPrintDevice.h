@@ -1,6 +1,10 @@
 // Printer device over QPrinter and QPainter. A printer name is either an installed printer
-// (through the print system, CUPS on Linux) or "pdf:DIR", a virtual receipt printer that
-// writes every job as its own PDF file into DIR. Needs a QGuiApplication.
+// (a CUPS queue) or "pdf:DIR", a virtual receipt printer that writes every job as its own
+// PDF file into DIR. Needs a QGuiApplication.
+//
+// A job for a queue is drawn on the queue's default paper into a temporary PDF and handed to
+// the queue by EndDoc, which fails when the queue does not take it: Qt's own print engine
+// never reports a refused job, and a refused ticket must not count as printed.
 #pragma once
 
 #include <QFont>
@@ -52,6 +56,8 @@ public:
     bool StartPage() override;
     bool EndPage() override;
 
+    std::string LastError() const override { return lastError_; }
+
     // The file the current or last job of a pdf: device went to; empty otherwise.
     const QString& OutputFile() const { return outputFile_; }
 
@@ -61,15 +67,22 @@ public:
     static QStringList FontFamilies(const std::string& face);
 
 private:
-    QtPrintDevice(std::unique_ptr<QPrinter> printer, QString pdfDir);
+    QtPrintDevice(std::unique_ptr<QPrinter> printer, QString pdfDir, QString queue);
     QFont CurrentFont() const;
     bool ReserveOutputFile();
+    bool ReserveSpoolFile();
+    bool SubmitToQueue();
+    bool Fail(std::string why);
     void DiscardJob();
 
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QPainter> painter_;  // destroyed before the printer
     QString pdfDir_;                     // empty for an installed printer
+    QString queue_;                      // the print queue; empty for the pdf: printer
     QString outputFile_;
+    QString spoolFile_;  // the current job of a queue, until it is handed over
+    QString docName_;
+    std::string lastError_;
     std::map<FontHandle, QFont> fonts_;
     FontHandle nextFont_ = 1;
     FontHandle selected_ = 0;

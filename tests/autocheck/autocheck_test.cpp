@@ -26,6 +26,7 @@
 #include "platform/qt/RecordingPrintDevice.h"
 #include "platform/qt/RecordingSound.h"
 #include "res/Strings.h"
+#include "tests/support/CupsScheduler.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
 
@@ -222,6 +223,9 @@ protected:
     static std::string MarkLine(const std::string& acsId) {
         const std::string statement = Replace(GoldenStatement("mark_processed"), "= 42 ", "= " + acsId + " ");
         return "[Orvanta]" + platform::StrFormat(CAutoCheck::kLogAutoPrint, statement.c_str());
+    }
+    static std::string FailureLine(const std::string& acsId, const std::string& printer, const std::string& why) {
+        return "[Orvanta]" + platform::StrFormat(CAutoCheck::kLogTicketFailed, acsId.c_str(), printer.c_str(), why.c_str());
     }
     std::string CountLineFor(const std::string& first, const std::string& last) const {
         return CountLine(sql::NewCountSql(host_.serviceId, first, last, session_->Env().m_strAgentName));
@@ -612,7 +616,12 @@ TEST_P(TicketFailureTest, RequestWhoseTicketDidNotPrintStaysUnprocessedAndTheLis
     host_.onListQuery = [&] { reloaded = host_.rows; };
     StartAndCheck();
 
-    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1), MarkLine("1")}));
+    // The refusal is in the log with the request and the printer: a lost ticket can be traced.
+    const char* why = GetParam() == PrintJobs::Fault::Open       ? "printer not found"
+                      : GetParam() == PrintJobs::Fault::StartJob ? "job not started"
+                                                                 : "page not started";
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1), MarkLine("1"),
+                                                     FailureLine("2", "receipt", why)}));
     EXPECT_EQ(host_.rows, reloaded);
     EXPECT_EQ(host_.rows.size(), 3u);
     EXPECT_EQ(printers_.attempts, 2);  // the third is not tried
@@ -651,7 +660,8 @@ TEST_F(AutoCheckTest, WithTheReceiptPrinterGoneNothingIsMarked) {
     host_.autoPrint = true;
     Env().m_strMiniPrintDriver.clear();  // e.g. the settings changed after the box was ticked
     StartAndCheck();
-    EXPECT_EQ(CheckLog().size(), 1u);
+    EXPECT_EQ(CheckLog(), (std::vector<std::string>{CountLineFor(kDay1, kDay1),
+                                                     FailureLine("1", "", "printer not found")}));
     EXPECT_EQ(host_.rows.size(), 3u);
     EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusPrintFailed);
     EXPECT_EQ(ProcessedIds(), (std::vector<int>{4, 11}));
@@ -727,6 +737,103 @@ TEST_F(AutoCheckTest, TicketsReachTheVirtualReceiptPrinterAsOnePdfEach) {
         EXPECT_EQ(found, 1) << row[3];
     }
     EXPECT_EQ(ProcessedIds(), (std::vector<int>{1, 2, 4, 8, 11}));
+}
+
+
+// One word of `pdftotext -bbox`: its box in points from the top-left corner of the page.
+struct PdfWord {
+    double xMin, yMin, xMax, yMax;
+    std::string text;
+};
+
+std::vector<PdfWord> PdfWords(const std::string& bboxHtml) {
+    std::vector<PdfWord> words;
+    size_t at = 0;
+    while ((at = bboxHtml.find("<word ", at)) != std::string::npos) {
+        PdfWord word{};
+        const size_t close = bboxHtml.find('>', at);
+        const size_t end = bboxHtml.find("</word>", close);
+        if (close == std::string::npos || end == std::string::npos) break;
+        if (std::sscanf(bboxHtml.c_str() + at, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &word.xMin,
+                        &word.yMin, &word.xMax, &word.yMax) == 4) {
+            word.text = bboxHtml.substr(close + 1, end - close - 1);
+            words.push_back(word);
+        }
+        at = end;
+    }
+    return words;
+}
+
+std::string TrimRight(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// The automatic check printing through a real print queue on an 80 mm receipt roll.
+class CupsAutoPrintTest : public AutoCheckTest {
+protected:
+    static constexpr char kDay[] = "20261210";  // a day of its own: one request to print
+    CupsAutoPrintTest() {
+        platform::SetPrintDeviceFactory({});  // the real printer layer
+        host_.firstDay = kDay;
+        host_.lastDay = kDay;
+        host_.autoQuery = true;
+        host_.autoPrint = true;
+    }
+};
+
+TEST_F(CupsAutoPrintTest, RefusedJobMarksNothingAndTheAcceptedOnePrintsOnceAtFullSizeOnTheRoll) {
+    CupsScheduler cups;
+    if (!cups.Running()) GTEST_SKIP() << "no print scheduler for this test: " << cups.Problem();
+    ASSERT_TRUE(cups.QueueReady()) << cups.Problem();
+    Env().m_strMiniPrintDriver = CupsScheduler::kQueue;
+    AddRequest(901, kDay, "101500");
+
+    // The queue refuses jobs: the request stays unprocessed, and the log says why.
+    ASSERT_TRUE(cups.SetAccepting(false));
+    StartAndCheck();
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusPrintFailed);
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{4, 11}));
+    ASSERT_EQ(host_.rows.size(), 1u);
+    const Row request = host_.rows[0];
+    const std::vector<std::string> lines = CheckLog();
+    ASSERT_EQ(lines.size(), 2u);
+    const std::string failure = FailureLine("901", CupsScheduler::kQueue, "job not taken: ");
+    EXPECT_EQ(lines[1].substr(0, failure.size()), failure);
+    EXPECT_NE(lines[1].find("not accepting jobs"), std::string::npos) << lines[1];
+    EXPECT_EQ(cups.JobCount(), 0);
+
+    // Accepting again: the next check prints it, marks it, and no later check prints it again.
+    ASSERT_TRUE(cups.SetAccepting(true));
+    RunToNextCheck();
+    EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusCheckEnd);
+    EXPECT_EQ(ProcessedIds(), (std::vector<int>{4, 11, 901}));
+    ASSERT_TRUE(cups.WaitForCompletedJobs(1)) << cups.ErrorLog();
+    RunToNextCheck();
+    EXPECT_EQ(host_.newCount, "0");
+    EXPECT_EQ(cups.JobCount(), 1);
+
+    // The page is the roll's (80 mm = 226.77 pt wide) and the ticket is at its real size: the
+    // first line 20 pt below the top and 20 pt right of the printable area (the roll's
+    // margin is 4 mm = 11.34 pt), in 12-point type.
+    bool ok = false;
+    const std::string info = RunCommand("pdfinfo '" + cups.OutputFile() + "'", &ok);
+    ASSERT_TRUE(ok) << "pdfinfo failed or is missing (scripts/bootstrap installs poppler-utils)";
+    EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Page size:       226.77 x 566.93 pts"), std::string::npos) << info;
+
+    const std::vector<PdfWord> words = PdfWords(RunCommand("pdftotext -bbox '" + cups.OutputFile() + "' -", &ok));
+    ASSERT_TRUE(ok);
+    ASSERT_FALSE(words.empty());
+    EXPECT_EQ(words[0].text, "전화번호:");
+    EXPECT_NEAR(words[0].xMin, 11.34 + 20, 2.0);
+    EXPECT_NEAR(words[0].yMin, 20, 4.0);
+    EXPECT_NEAR(words[0].yMax - words[0].yMin, 12 * 1.15, 3.0);
+
+    const std::string text = RunCommand("pdftotext -enc UTF-8 -layout '" + cups.OutputFile() + "' -", &ok);
+    TicketFields fields{request[3], request[4], request[7], request[8], request[11], request[5], request[6]};
+    for (const std::string& line : TicketLines(fields, true))
+        EXPECT_NE(text.find(TrimRight(line)), std::string::npos) << line << "\n" << text;
 }
 
 }  // namespace

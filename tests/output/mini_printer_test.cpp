@@ -182,6 +182,18 @@ TEST_F(MiniPrinterTest, LineThatWouldReachTheBottomMarginGoesToTheTopOfANewPage)
     EXPECT_EQ(rec.Calls("StartPage").size(), 2u);
 }
 
+TEST_F(MiniPrinterTest, OneUnitLessPrintableHeightMovesTheThirdLineToTheNextPage) {
+    // The third line's text alone (y 136 + 34) still fits; only with the spacing (6) does it
+    // reach one unit into the bottom margin.
+    rec.recording->printableHeight = 367 + 56 + 3 * 40 - 1;
+    StartTicketPage();
+    for (const char* text : {"L1", "L2", "L3"}) printer.PrintLine(text, PRINT_LEFT, 0);
+    ASSERT_EQ(rec.recording->texts.size(), 3u);
+    EXPECT_EQ(Text(1).page, 1);
+    EXPECT_EQ(Text(2).page, 2);
+    EXPECT_EQ(Text(2).y, 56);
+}
+
 TEST_F(MiniPrinterTest, TextWiderThanThePageIsOneLineWithoutWrapping) {
     StartTicketPage();
     const std::string wide(100, 'W');  // 1700 wide on a 576-wide page
