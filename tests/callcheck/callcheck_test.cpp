@@ -834,8 +834,9 @@ TEST_F(CallCheckTest, AMemoOpenAcrossThreeChecksKeepsItsRowsAndTheTicketsWaitFor
     EXPECT_EQ(selected, (std::vector<int>{1, 1, 1}));
     EXPECT_EQ(Field("COMMENT", 2), "\xeb\xa9\x94\xeb\xaa\xa8");
     // Once the dialog is gone the next tick reloads and prints what was waiting.
-    QTRY_COMPARE_WITH_TIMEOUT(ticketCount(), 5, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(view_->m_list->GetItemCount(), 0, 5000);
+    // (Qt Test's QTRY macros would only return from the test on a timeout: wait and assert.)
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticketCount() == 5; }, 5000)) << ticketCount();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view_->m_list->GetItemCount() == 0; }, 5000));
     for (int acsId : {1, 2, 3, 8, 30}) EXPECT_EQ(Field("IS_PRINT", acsId), "1") << acsId;
     check.OnButtonAutoStop();
 }
