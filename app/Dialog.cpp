@@ -5,10 +5,12 @@
 #include <QPushButton>
 
 #include "app/DataExchange.h"
+#include "controls/ButtonMnemonics.h"
 #include "res/Resource.h"
 
 CDialog::CDialog(const DlgTemplate& templ, QWidget* parent) : QDialog(parent), m_form(this) {
     m_form.Build(templ);
+    new CButtonMnemonics(this);  // Alt and a button's letter, wherever the focus is inside
     setFixedSize(m_form.FormSize());
     if (templ.caption != nullptr) setWindowTitle(QString::fromUtf8(templ.caption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

@@ -6,9 +6,11 @@
 
 #include "app/ChildFrame.h"
 #include "app/OrvantaApp.h"
+#include "controls/ButtonMnemonics.h"
 
 CFormView::CFormView(const DlgTemplate& templ, QWidget* parent) : QWidget(parent), m_form(this) {
     m_form.Build(templ);
+    new CButtonMnemonics(this);  // Alt and a button's letter, anywhere in the child frame
     setMinimumSize(m_form.FormSize());
     // Texts of the forms are black on the dialog background.
     QPalette pal = palette();

@@ -48,10 +48,7 @@ CAutoCheck::CAutoCheck(IAutoCheckHost& host, Clock clock) : m_host(host), m_cloc
 
 time_t CAutoCheck::Now() const { return m_clock ? m_clock() : std::time(nullptr); }
 
-void CAutoCheck::ArmTimer(int periodMs) {
-    m_host.SetTimer(periodMs);
-    m_nTimerPeriod = periodMs;
-}
+void CAutoCheck::ArmTimer(int periodMs) { m_host.SetTimer(periodMs); }
 
 void CAutoCheck::OnButtonAutoStart() {
     if (m_host.GetSelectedServiceId().empty()) {
@@ -70,8 +67,8 @@ void CAutoCheck::OnButtonAutoStart() {
 
 void CAutoCheck::OnButtonAutoStop() {
     m_bRunning = false;
+    m_bReloadHeld = false;
     m_host.KillTimer();
-    m_nTimerPeriod = -1;
     m_host.EnableAutoStart(true);
     m_host.EnableAutoStop(false);
     m_host.EnableServiceCombo(true);
@@ -80,20 +77,16 @@ void CAutoCheck::OnButtonAutoStop() {
 void CAutoCheck::OnTimer() {
     if (!m_bRunning) return;  // a tick that was already on its way when the check stopped
     const time_t now = Now();
-    if (now - m_tLastCheck > m_nCheckInterval) {
-        if (m_host.IsActionPending()) {
-            // A record action is waiting for the user and works on the rows of the list: a
-            // reload or a print run now would replace or empty them under it. Postpone the
-            // check to the next tick; at period 0 that would spin, so tick once a second.
-            if (m_nTimerPeriod != kTickPeriodMs) ArmTimer(kTickPeriodMs);
-            return;
-        }
+    // A reload held back for a record action is not left waiting for the next period: the
+    // first tick after the action runs the check again in full.
+    const bool catchUp = m_bReloadHeld && !m_host.IsActionPending();
+    if (catchUp || now - m_tLastCheck > m_nCheckInterval) {
         // No tick is handled while the check runs, even when one of its message boxes
         // runs its own event loop.
         m_host.KillTimer();
-        m_nTimerPeriod = -1;
         m_host.SetStatusText(kStatusCheckStart);
         m_bPrintFailed = false;
+        m_bReloadHeld = false;
         CheckCallbackData();
         // A failed ticket keeps its message on the status line; it must not be replaced
         // by the end of the check a moment later.
@@ -130,8 +123,15 @@ void CAutoCheck::CheckCallbackData() {
     const int count = LeadingInt(countText);
 
     if (count > 0 && autoQuery) {
-        m_host.QueryUnprocessedList();
-        if (autoPrint) AutoPrint();
+        if (m_host.IsActionPending()) {
+            // A record action waits for the user and works on the listed rows: a reload or
+            // a print run now would replace or empty them under it. Only these wait; the
+            // count above and the sound below go on.
+            m_bReloadHeld = true;
+        } else {
+            m_host.QueryUnprocessedList();
+            if (autoPrint) AutoPrint();
+        }
     }
     // With tickets coming out nobody needs the sound.
     if (!autoPrint && count >= m_nAlarmCount) {

@@ -64,6 +64,6 @@ private:
     IAutoCheckHost& m_host;
     Clock m_clock;
     bool m_bRunning = false;
-    int m_nTimerPeriod = -1;       // period of the armed timer; -1 when none
     bool m_bPrintFailed = false;   // the current check's tickets did not all print
+    bool m_bReloadHeld = false;    // a check's reload waits for a record action to end
 };

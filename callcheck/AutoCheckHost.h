@@ -44,7 +44,7 @@ public:
     virtual void DeleteAllListItems() = 0;
 
     // True while a record action waits for the user (its message box or dialog is open) and
-    // works on the rows of the list.
+    // works on the rows of the list: the check's reload and printing wait until it ends.
     virtual bool IsActionPending() const = 0;
 
     // The view's check timer. SetTimer replaces a running one, as a window timer with the

@@ -132,8 +132,9 @@ public:
     bool IsRateTableShown() const { return m_bRateTable; }
 
     // True while a record action runs, which includes waiting for the user in its message
-    // box or dialog. Whatever would replace the list's rows (the automatic check) waits
-    // until it is false, so an action never walks rows it did not start with.
+    // box or dialog. Whatever would replace the list's rows (the automatic check's reload
+    // and printing) waits until it is false, so an action never walks rows it did not start
+    // with; the check's count, sound and countdown go on meanwhile.
     bool IsActionPending() const { return m_nActionsPending > 0; }
 
     // The period pickers as "%Y%m%d".

@@ -182,6 +182,8 @@ void CFlatButton::EnterHover() {
     // Dragging onto a button does not highlight it, nor does a button of an inactive program.
     if ((QApplication::mouseButtons() & Qt::LeftButton) && !m_bHover) return;
     if (m_bHover) return;
+    // Enter events reach disabled buttons too; one that cannot be pressed never lights up.
+    if (!isEnabled()) return;
     if (QApplication::activeWindow() == nullptr) return;
     m_bHover = true;
     update();

@@ -3,6 +3,7 @@
 // dialogs, the rate report, and an action's rows held against a reload.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,13 +13,17 @@
 #include <QTextCursor>
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "callcheck/AutoCheck.h"
+#include "callcheck/AutoCheckBinding.h"
 #include "callcheck/CallCheckView.h"
 #include "callcheck/DlgManualDist.h"
 #include "callcheck/DlgMemo.h"
 #include "callcheck/TimeStamp.h"
+#include "controls/ColorLabel.h"
 #include "controls/ComboBox.h"
 #include "controls/FlatButton.h"
 #include "controls/ListCtrl.h"
@@ -26,10 +31,12 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/ProfileStore.h"
+#include "platform/qt/RecordingSound.h"
 #include "rdb/engine/Engine.h"
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/Rows.h"
 
 namespace {
 
@@ -157,7 +164,7 @@ protected:
     std::string Field(const std::string& column, int acsId) {
         const std::string sql = "select " + column + " from RST_INB where ACS_ID = " + std::to_string(acsId);
         auto rows = QueryRows(session_->Env(), sql);
-        return rows.empty() ? "<none>" : rows[0][0];
+        return rows.empty() ? "<none>" : FieldAt(rows[0], 0);
     }
 
     TempDir dir_;
@@ -221,7 +228,8 @@ TEST_F(CallCheckTest, ListsOfBothLayoutsSendTheirStatementsAndFillTheList) {
         }
     }
     const auto formatted = QueryRows(session_->Env(), "select dbo.F_FMT_TEL('01012345678')");
-    EXPECT_EQ(view_->m_list->GetItemText(0, 4), formatted[0][0]);
+    ASSERT_EQ(formatted.size(), 1u);
+    EXPECT_EQ(view_->m_list->GetItemText(0, 4), FieldAt(formatted[0], 0));
     // The memo of record 2 holds the row terminator's two characters, which the library
     // rewrites inside values: the fields after it stay in their columns.
     EXPECT_EQ(view_->m_list->GetItemText(1, 11), "120");
@@ -420,6 +428,21 @@ TEST_F(CallCheckTest, TheSortDirectionIsSharedByEveryColumn) {
     EXPECT_TRUE(sorted(5, false));
     EXPECT_FALSE(sorted(5, true));
     EXPECT_EQ(Column(*view_->m_list, 0), Numbers(7));
+}
+
+TEST_F(CallCheckTest, HangulSortsAboveAsciiAsUnsignedBytesDo) {
+    Open();
+    ChooseService("101");
+    view_->OnButtonQueryList();
+    ASSERT_EQ(view_->m_list->GetItemCount(), 4);
+    if (CCallCheckView::SortDirection() != 1) view_->OnColumnClickList(0);
+    const Strings memos{"Zoo", "가나", "apple", ""};
+    for (int i = 0; i < 4; ++i) view_->m_list->SetItemText(i, CCallCheckView::COL_COMMENT, memos[i]);
+    // A Hangul syllable starts with a byte above 0x7f: greatest first, it leads.
+    view_->OnColumnClickList(CCallCheckView::COL_COMMENT);
+    EXPECT_EQ(Column(*view_->m_list, CCallCheckView::COL_COMMENT), (Strings{"가나", "apple", "Zoo", ""}));
+    view_->OnColumnClickList(CCallCheckView::COL_COMMENT);
+    EXPECT_EQ(Column(*view_->m_list, CCallCheckView::COL_COMMENT), (Strings{"", "Zoo", "apple", "가나"}));
 }
 
 TEST_F(CallCheckTest, TheStatusLineShowsTheTimeOfDayAndTheText) {
@@ -621,6 +644,35 @@ TEST_F(CallCheckTest, TheMemoHoldsTwoHundredBytes) {
     EXPECT_EQ(Field("COMMENT", 9), "bc" + std::string(197, 'a'));
 }
 
+TEST_F(CallCheckTest, AMemoOfExactlyTwoHundredBytesFitsWhetherStoredOrPasted) {
+    Open();
+    std::string full;
+    for (int i = 0; i < 100; ++i) full += "가";  // 100 syllables, two bytes each
+    Engine("update RST_INB set COMMENT = '" + full + "' where ACS_ID = 9");
+    ChooseService("102");
+    view_->OnButtonQueryList();
+    Select({0});
+    std::string shown, pasted;
+    WhenModal<CDlgMemo>([&](CDlgMemo* dialog) {
+        shown = dialog->m_editMemo->toPlainText().toStdString();
+        // A paste that lands exactly on the limit keeps its first syllable, not the second.
+        dialog->m_editMemo->setPlainText(QString(198, QLatin1Char('a')));
+        dialog->m_editMemo->moveCursor(QTextCursor::End);
+        dialog->m_editMemo->insertPlainText(QString::fromUtf8("가나"));
+        pasted = dialog->m_editMemo->toPlainText().toStdString();
+        dialog->m_editMemo->setPlainText(QString::fromStdString(full));
+        dialog->m_btn[0]->click();  // exactly 200 bytes: accepted
+        if (dialog->isVisible()) dialog->reject();
+    });
+    log_.Clear();
+    view_->OnButtonUpdateComment();
+    EXPECT_EQ(shown, full);
+    EXPECT_EQ(pasted, std::string(198, 'a') + "가");
+    EXPECT_TRUE(boxes_.Shown().empty());
+    ASSERT_FALSE(log_.Lines().empty());
+    EXPECT_EQ(log_.Lines()[0], Line(kLogComment, sql::UpdateCommentSql(full, "9")));
+}
+
 TEST_F(CallCheckTest, DistributionAsksWithTheCountAndTheAgentThenSendsOneUpdatePerRow) {
     Engine("insert into USER_AGENT_INFO (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT) values ('demo', 'A''gent', 'q', 1)");
     Open();
@@ -644,7 +696,7 @@ TEST_F(CallCheckTest, DistributionAsksWithTheCountAndTheAgentThenSendsOneUpdateP
     const auto names = QueryRows(session_->Env(), sql::AgentNamesSql("demo"));
     ASSERT_EQ(agents.size(), 3u);
     ASSERT_EQ(names.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(agents[i], names[i][0]);
+    for (size_t i = 0; i < 3; ++i) EXPECT_EQ(agents[i], FieldAt(names[i], 0));
     EXPECT_EQ(agents[0], "A'gent");
     ASSERT_EQ(boxes_.Shown().size(), 1u);
     EXPECT_EQ(boxes_.Shown()[0].text, platform::StrFormat(kDistQuestion, 5, "A'gent"));
@@ -731,6 +783,64 @@ TEST_F(CallCheckTest, AnActionSendsOnlyForRowsStillSelectedAfterItsQuestion) {
     EXPECT_EQ(Field("AGENT_NM", 1), "");
 }
 
+TEST_F(CallCheckTest, AMemoOpenAcrossThreeChecksKeepsItsRowsAndTheTicketsWaitForIt) {
+    Open();
+    ChooseService("101");
+    TempDir tickets;
+    session_->Env().m_strMiniPrintDriver = "pdf:" + tickets.Path();
+    auto ticketCount = [&] {
+        return std::distance(std::filesystem::directory_iterator(tickets.Path()), std::filesystem::directory_iterator());
+    };
+    platform::RecordingSound sound;
+    view_->m_editAlarmCount->setText(QStringLiteral("5"));
+    view_->m_chkAutoQuery->setChecked(true);
+    CAutoCheck& check = view_->m_pAutoCheck->Check();
+    check.OnButtonAutoStart();
+    check.OnTimer();  // the first check: the unprocessed list, nothing printed
+    ASSERT_EQ(Column(*view_->m_list, 1), (Strings{"1", "2", "8", "3"}));
+    Select({1});
+
+    Strings counts, rowsSeen;
+    std::vector<int> selected;
+    WhenModal<CDlgMemo>([&](CDlgMemo* dialog) {
+        for (int period = 0; period < 3; ++period) {
+            if (period == 1) {
+                ASSERT_TRUE(session_->Env().ExecuteSQL(
+                    "insert into RST_INB (ACS_ID, SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, DIAL_DATE, DIAL_TIME, "
+                    "IS_PRINT, IS_CALLBACK, IS_DELETE, RES_REPLY) values (30, 101, 'demo', '021', '010', '" +
+                    std::string(kDay2) + "', '235959', '0', '1', '0', '0')"));
+            }
+            if (period == 2) view_->m_chkAutoPrint->setChecked(true);
+            check.m_tLastCheck = 0;  // the period is over
+            check.OnTimer();
+            counts.push_back(view_->m_lblNewCount->text().toStdString());
+            const Strings ids = Column(*view_->m_list, 1);
+            rowsSeen.insert(rowsSeen.end(), ids.begin(), ids.end());
+            selected.push_back(view_->m_list->GetNextSelectedItem(-1));
+        }
+        dialog->m_editMemo->setPlainText(QString::fromUtf8("\xeb\xa9\x94\xeb\xaa\xa8"));  // "메모"
+        EXPECT_EQ(ticketCount(), 0);
+        dialog->m_btn[0]->click();
+    });
+    log_.Clear();
+    view_->OnButtonUpdateComment();
+    EXPECT_EQ(counts, (Strings{"4", "5", "5"}));
+    int countLines = 0;
+    for (const std::string& line : log_.Lines()) countLines += line.find("count(*)") != std::string::npos;
+    EXPECT_EQ(countLines, 3);
+    EXPECT_EQ(std::count(sound.Calls().begin(), sound.Calls().end(), "stop"), 1);  // at 5, before auto print
+    // The rows under the dialog were never replaced, so the memo reached the chosen record.
+    EXPECT_EQ(rowsSeen, (Strings{"1", "2", "8", "3", "1", "2", "8", "3", "1", "2", "8", "3"}));
+    EXPECT_EQ(selected, (std::vector<int>{1, 1, 1}));
+    EXPECT_EQ(Field("COMMENT", 2), "\xeb\xa9\x94\xeb\xaa\xa8");
+    // Once the dialog is gone the next tick reloads and prints what was waiting.
+    // (Qt Test's QTRY macros would only return from the test on a timeout: wait and assert.)
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticketCount() == 5; }, 5000)) << ticketCount();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view_->m_list->GetItemCount() == 0; }, 5000));
+    for (int acsId : {1, 2, 3, 8, 30}) EXPECT_EQ(Field("IS_PRINT", acsId), "1") << acsId;
+    check.OnButtonAutoStop();
+}
+
 // ---------------------------------------------------------------------------------------
 // Rate report
 
@@ -750,7 +860,7 @@ TEST_F(CallCheckTest, TheRateTableReplacesTheRecordColumnsAndBack) {
     for (size_t row = 0; row < expected.size(); ++row) {
         EXPECT_EQ(view_->m_list->GetItemText(static_cast<int>(row), 0), std::to_string(row + 1));
         for (int field = 0; field < 5; ++field) {
-            EXPECT_EQ(view_->m_list->GetItemText(static_cast<int>(row), field + 1), expected[row][field]);
+            EXPECT_EQ(view_->m_list->GetItemText(static_cast<int>(row), field + 1), FieldAt(expected[row], field));
         }
     }
     // Record actions do not run on rate rows.

@@ -50,8 +50,9 @@ TEST_F(CallCheckWiring, StartChecksAtOnceAndStopHandsTheServiceBack) {
     EXPECT_TRUE(view_->m_btn[CCallCheckView::BTN_AUTO_STOP]->isEnabled());
     EXPECT_FALSE(view_->m_comboService->isEnabled());
     // Four unprocessed requests of service 101 in the period: below the threshold of 5.
-    QTRY_COMPARE_WITH_TIMEOUT(view_->m_lblNewCount->text(), QString("4"), 5000);
-    QTRY_VERIFY_WITH_TIMEOUT(view_->m_lblCountdown->text() != "10", 5000);
+    // Waited for with a failing expectation: Qt Test's QTRY macros only return on a timeout.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view_->m_lblNewCount->text() == QStringLiteral("4"); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view_->m_lblCountdown->text() != QStringLiteral("10"); }, 5000));
     QTest::mouseClick(view_->m_btn[CCallCheckView::BTN_AUTO_STOP], Qt::LeftButton);
     EXPECT_TRUE(view_->m_btn[CCallCheckView::BTN_AUTO_START]->isEnabled());
     EXPECT_TRUE(view_->m_comboService->isEnabled());

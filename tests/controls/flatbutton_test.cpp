@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QImage>
 #include <QMouseEvent>
 #include <QTest>
@@ -134,6 +135,27 @@ TEST_F(FlatButtonLook, DisabledEngravedOnTheRestingBackground) {
     // Shadow in place, highlight one pixel down and right.
     EXPECT_EQ(Pixels(image, Shadow()), hovered);
     EXPECT_EQ(Pixels(image, Highlight()).bottomRight(), hovered.bottomRight() + QPoint(1, 1));
+}
+
+TEST_F(FlatButtonLook, ADisabledButtonStaysDisabledUnderTheMouse) {
+    const QImage disabled = [this] {
+        button_->setEnabled(false);
+        return Image();
+    }();
+    // The pointer comes onto the disabled button (enter events reach disabled widgets).
+    const QPointF at(45, 30);
+    QEnterEvent enter(at, button_->mapTo(&window_, at), button_->mapToGlobal(at));
+    QApplication::sendEvent(button_, &enter);
+    Hover();
+    EXPECT_FALSE(button_->IsHover());
+    const QImage image = Image();
+    EXPECT_EQ(image, disabled);
+    EXPECT_EQ(image.pixelColor(0, 0), kBackRest);
+    EXPECT_TRUE(Pixels(image, kBackActive).isEmpty());
+    // Enabled again, the next movement over it lights it up.
+    button_->setEnabled(true);
+    Hover();
+    EXPECT_TRUE(button_->IsHover());
 }
 
 TEST_F(FlatButtonLook, NoFocusRectangleAndEmptyCaptionDrawsOnlyTheBackground) {
