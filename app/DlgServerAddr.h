@@ -14,6 +14,9 @@ class CDlgServerAddr : public CDialog {
 public:
     enum { IDC_EDIT_SERVER_ADDR = 1007 };
 
+    // A settings file that could not be written (its path).
+    static constexpr char kMsgCannotSave[] = "(%s) 화일에 저장할 수 없습니다.";
+
     explicit CDlgServerAddr(QWidget* parent = nullptr);
 
     std::string m_strServerAddr;

@@ -13,9 +13,13 @@ bool COrvantaDoc::OnOpenDocument(const QString& path) {
 }
 
 bool COrvantaDoc::OnSaveDocument(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    file.close();
+    // The document has nothing to write: an existing file (one opened with Ctrl+O, say)
+    // keeps its content, and only a missing one is created, empty.
+    if (!QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return false;
+        file.close();
+    }
     SetPathName(path);
     return true;
 }

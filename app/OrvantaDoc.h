@@ -1,5 +1,5 @@
-// The document every child window has: it holds no data; storing writes an empty file and
-// loading reads nothing. Its title is the child window's caption.
+// The document every child window has: it holds no data; storing creates an empty file
+// where none is (an existing file is left as it is) and loading reads nothing. Its title is the child window's caption.
 #pragma once
 
 #include <QObject>

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "app/IniFile.h"
 #include "app/WriteLog.h"
@@ -12,6 +14,7 @@
 #include "data/Statements.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateProfile.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -37,6 +40,7 @@ constexpr char kMsgDatabaseFailure[] = "                데이터베이스 오�
 constexpr char kMsgDbError[] = "데이터베이스 오류입니다.\r\n오류코드:%d\r\n오류메세지:%s";
 constexpr char kLogMiniPrintDriver[] = "MINI_PRINT_DRIVER(%s)";
 constexpr char kLogServerOpen[] = "CKestrimEnv::RDBServerOpen IP(%s) PORT(%s)";
+constexpr char kLogSaveFailed[] = "CKestrimEnv::SaveServerAddress write failed(%s)";
 
 // Integer value of a text the way the lookups read it: leading blanks, an optional sign,
 // then the leading digits; 0 when there are none.
@@ -62,11 +66,23 @@ bool CKestrimEnv::LoadEnvironment() {
     return true;
 }
 
-bool CKestrimEnv::SaveServerAddress() {
-    // Write failures are not reported: the address is used from the next start.
-    CIniFile(kEnvIniWritePath, kSection).WriteString(m_strServerIp, kKeyServerIp);
-    CIniFile(kVersionIniPath, kVersionSection).WriteString(m_strServerIp, kKeyVersionServerIp);
-    return true;
+bool CKestrimEnv::SaveServerAddress(std::vector<std::string>* pFailedFiles) {
+    // Both files are tried whatever the first one gave; a file not written is logged and
+    // named to the caller, since the address would otherwise be lost at the next start.
+    bool saved = true;
+    const auto save = [&](const char* path, const char* section, const char* key) {
+        if (CIniFile(path, section).WriteString(m_strServerIp, key)) return;
+        std::error_code error;
+        const std::filesystem::path relative(platform::NormalizeProfilePath(path));
+        const std::filesystem::path absolute = std::filesystem::absolute(relative, error);
+        const std::string file = (error ? relative : absolute).lexically_normal().string();
+        WriteLog(kLogSaveFailed, file.c_str());
+        if (pFailedFiles != nullptr) pFailedFiles->push_back(file);
+        saved = false;
+    };
+    save(kEnvIniWritePath, kSection, kKeyServerIp);
+    save(kVersionIniPath, kVersionSection, kKeyVersionServerIp);
+    return saved;
 }
 
 bool CKestrimEnv::RDBServerOpen() {

@@ -19,7 +19,9 @@ public:
     virtual ~CKestrimEnv();
 
     bool LoadEnvironment();
-    bool SaveServerAddress();
+    // Writes the server address to both settings files; false when a file could not be
+    // written, each such file (its full path) added to pFailedFiles.
+    bool SaveServerAddress(std::vector<std::string>* pFailedFiles = nullptr);
     bool RDBServerOpen();
 
     // 1 row (value = first column), 0 no row (value unchanged), -1 error (shown).

@@ -190,8 +190,8 @@ void CDenyView::OnButtonExcel() {
     request.list = m_list;
     request.owner = platform::MessageOwner(this);
     request.title = kDenyExportTitle;
-    request.fileName = platform::StrFormat(kDenyExportFile, m_timeFrom.toString("yyyyMMdd").toStdString().c_str(),
-                                           m_timeTo.toString("yyyyMMdd").toStdString().c_str());
+    // Named after the period of the query that filled the list, as the numbers file is.
+    request.fileName = platform::StrFormat(kDenyExportFile, m_strListFrom.c_str(), m_strListTo.c_str());
     // The bare name is resolved once against the start-up directory: the check, the
     // deletion, the save and the opening all use that one path.
     request.startDir = app != nullptr ? app->m_szStartDir : "";

@@ -74,8 +74,8 @@ public:
     QDateEdit* m_dateFrom;
     QDateEdit* m_dateTo;
 
-    // The period (YYYYMMDD) of the query that filled the list; the saved file is named after
-    // it, not after whatever the pickers show by then.
+    // The period (YYYYMMDD) of the query that filled the list; the saved file and the
+    // export are named after it, not after whatever the pickers show by then.
     std::string m_strListFrom;
     std::string m_strListTo;
 

@@ -8,7 +8,8 @@
 // puts the application in error: later calls do nothing and are logged as skipped, Ok()
 // turns false and LastError() says why, so a caller checks once after a series of calls.
 //
-// SaveAs writes an Office Open XML workbook. Visible = true shows the saved workbook in the
+// SaveAs writes the workbook in the form its file name promises (WorkbookWriter): a ".csv"
+// name gets comma-separated text, any other an Office Open XML workbook. Visible = true shows the saved workbook in the
 // desktop's associated application (through platform/qt/Shell), without waiting for it.
 #pragma once
 

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <QString>
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,10 +21,7 @@ namespace platform::spreadsheet {
 
 namespace {
 
-#ifdef ORVANTA_HAVE_XLSXWRITER
-
 constexpr size_t kMaxCellChars = 32767;  // the most a cell holds
-constexpr uint8_t kTextNumFormat = 49;   // the built-in "@" format
 
 bool IsValidUtf8(const std::string& text) {
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
@@ -57,6 +56,94 @@ std::string CellText(const std::string& text) {
     }
     return result;
 }
+
+// ---- comma-separated text ----
+
+bool IsCsvName(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".csv";
+}
+
+// A spreadsheet program reading the file would change this text: take it for a formula
+// (also a way to smuggle one in through a caller's data) or for a number that loses its
+// leading zeros.
+bool ChangedOnImport(const std::string& text) {
+    if (text.empty()) return false;
+    if (std::strchr("=+-@\t\r", text[0]) != nullptr) return true;
+    return text.size() > 1 && text[0] == '0' &&
+           std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+std::string Quoted(const std::string& text) {
+    std::string field = "\"";
+    for (char c : text) {
+        if (c == '"') field += '"';
+        field += c;
+    }
+    field += '"';
+    return field;
+}
+
+// One field. Text cells and texts a program would change go as a formula that yields the
+// text itself, the one form spreadsheet programs read back as that exact text.
+std::string CsvField(const std::string& text, bool keepAsText) {
+    if (text.empty()) return {};
+    if (keepAsText || ChangedOnImport(text)) return Quoted("=" + Quoted(text));
+    return Quoted(text);
+}
+
+// The first sheet as comma-separated lines in UTF-8 with a byte order mark (which tells
+// spreadsheet programs the encoding), every line ended by CR LF. Merged areas keep their
+// text in their first cell; every line has the same number of fields.
+bool WriteCsv(const BookModel& book, const std::string& path, std::string& error) {
+    if (book.sheets.empty()) {
+        error = "no sheet";
+        return false;
+    }
+    const SheetModel& sheet = book.sheets.front();
+    int lastRow = -1, lastCol = -1;
+    for (size_t r = 0; r < sheet.rows.size(); ++r) {
+        for (size_t c = 0; c < sheet.rows[r].size(); ++c) {
+            if (!sheet.rows[r][c].hasValue) continue;
+            lastRow = std::max(lastRow, static_cast<int>(r));
+            lastCol = std::max(lastCol, static_cast<int>(c));
+        }
+    }
+    for (const Area& area : sheet.merges) {
+        lastRow = std::max(lastRow, area.firstRow);
+        lastCol = std::max(lastCol, area.lastCol);
+    }
+    std::string content = "\xEF\xBB\xBF";
+    for (int r = 0; r <= lastRow; ++r) {
+        for (int c = 0; c <= lastCol; ++c) {
+            if (c > 0) content += ',';
+            const Cell* cell = sheet.Find(r, c);
+            if (cell == nullptr || !cell->hasValue || sheet.CoveredBy(r, c) != nullptr) continue;
+            content += CsvField(CellText(cell->text), book.styles[cell->style].text);
+        }
+        content += "\r\n";
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = std::string(std::strerror(errno)) + ": " + path;
+        return false;
+    }
+    bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    written = std::fclose(file) == 0 && written;
+    if (!written) {
+        error = "cannot write " + path;
+        std::remove(path.c_str());
+    }
+    return written;
+}
+
+// ---- Office Open XML ----
+
+#ifdef ORVANTA_HAVE_XLSXWRITER
+
+constexpr uint8_t kTextNumFormat = 49;   // the built-in "@" format
 
 class Workbook {
 public:
@@ -131,12 +218,43 @@ lxw_error WriteSheet(lxw_worksheet* ws, const SheetModel& sheet, const std::vect
     return LXW_NO_ERROR;
 }
 
-#endif  // ORVANTA_HAVE_XLSXWRITER
+
+bool WriteOpenXml(const BookModel& book, const std::string& path, std::string& error) {
+    Workbook workbook(path);
+    if (workbook.get() == nullptr) {
+        error = "out of memory";
+        return false;
+    }
+    const std::vector<lxw_format*> formats = MakeFormats(workbook.get(), book.styles);
+    for (const SheetModel& sheet : book.sheets) {
+        lxw_worksheet* ws = workbook_add_worksheet(workbook.get(), sheet.name.empty() ? nullptr : sheet.name.c_str());
+        if (ws == nullptr) {
+            error = "cannot add the sheet " + sheet.name;
+            return false;
+        }
+        if (lxw_error e = WriteSheet(ws, sheet, formats); e != LXW_NO_ERROR) {
+            error = lxw_strerror(e);
+            return false;
+        }
+    }
+    if (lxw_error e = workbook.Close(); e != LXW_NO_ERROR) {
+        error = std::string(lxw_strerror(e)) + ": " + path;
+        std::remove(path.c_str());
+        return false;
+    }
+    return true;
+}
+#else   // ORVANTA_HAVE_XLSXWRITER
+
+bool WriteOpenXml(const BookModel&, const std::string&, std::string& error) {
+    error = "this build cannot write workbooks";
+    return false;
+}
+#endif
 
 }  // namespace
 
 bool WriteWorkbook(const BookModel& book, const std::string& path, std::string& error) {
-#ifdef ORVANTA_HAVE_XLSXWRITER
     namespace fs = std::filesystem;
     static std::atomic<unsigned> serial{0};
     const fs::path target(path);
@@ -158,40 +276,17 @@ bool WriteWorkbook(const BookModel& book, const std::string& path, std::string& 
         return false;
     }
 
-    Workbook workbook(temp.string());
-    if (workbook.get() == nullptr) {
-        error = "out of memory";
-        return false;
-    }
-    const std::vector<lxw_format*> formats = MakeFormats(workbook.get(), book.styles);
-    for (const SheetModel& sheet : book.sheets) {
-        lxw_worksheet* ws = workbook_add_worksheet(workbook.get(), sheet.name.empty() ? nullptr : sheet.name.c_str());
-        if (ws == nullptr) {
-            error = "cannot add the sheet " + sheet.name;
-            return false;
-        }
-        if (lxw_error e = WriteSheet(ws, sheet, formats); e != LXW_NO_ERROR) {
-            error = lxw_strerror(e);
-            return false;
-        }
-    }
-    if (lxw_error e = workbook.Close(); e != LXW_NO_ERROR) {
-        error = std::string(lxw_strerror(e)) + ": " + path;
-        std::remove(temp.c_str());
-        return false;
-    }
+    // The desktop and spreadsheet programs take a file's type from its name: a name that
+    // promises comma-separated text gets that, anything else an Office Open XML workbook.
+    const bool written = IsCsvName(target) ? WriteCsv(book, temp.string(), error)
+                                           : WriteOpenXml(book, temp.string(), error);
+    if (!written) return false;
     if (std::rename(temp.c_str(), target.c_str()) != 0) {
         error = std::string(std::strerror(errno)) + ": " + path;
         std::remove(temp.c_str());
         return false;
     }
     return true;
-#else
-    (void)book;
-    (void)path;
-    error = "this build cannot write workbooks";
-    return false;
-#endif
 }
 
 }  // namespace platform::spreadsheet

@@ -4,17 +4,20 @@
 
 #include <QLineEdit>
 #include <QTest>
+#include <filesystem>
 
 #include "app/DlgLogin.h"
 #include "app/DlgServerAddr.h"
 #include "app/LoginCheck.h"
 #include "controls/FlatButton.h"
+#include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateProfile.h"
 #include "platform/qt/ProfileStore.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
+#include "tests/support/LogCapture.h"
 
 namespace {
 
@@ -235,6 +238,36 @@ TEST_F(LoginDialogTest, SettingsButtonSavesTheServerAddressForTheNextStart) {
     EXPECT_EQ(platform::GetPrivateProfileString("VERSION_CHECK_CONNECT", "VC_SERVER_IP_ADDR", "", "./Env/zolt.INI"),
               "10.1.2.3");
     EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LoginDialogTest, AServerAddressFileThatCannotBeWrittenIsNamedAndLogged) {
+    StartDir start(FixtureIni());
+    // A folder where the version-check file should be: it cannot be written.
+    std::filesystem::create_directories("Env/zolt.INI");
+    const std::string zolt = (std::filesystem::current_path() / "Env/zolt.INI").string();
+    LogCapture log;
+    CDlgLogin dialog;
+    WhenModal<CDlgLogin>([&](CDlgLogin* login) {
+        WhenModal<CDlgServerAddr>([&](CDlgServerAddr* settings) {
+            settings->m_editServerAddr->setText(QStringLiteral("10.1.2.3"));
+            QTest::mouseClick(settings->m_btnSave, Qt::LeftButton);
+            WhenModal<CDlgLogin>([](CDlgLogin* again) { again->reject(); });
+        });
+        QTest::mouseClick(login->m_btnSettings, Qt::LeftButton);
+    });
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    ASSERT_EQ(boxes_.Shown().size(), 1u);
+    EXPECT_EQ(boxes_.Shown()[0].text, platform::StrFormat(CDlgServerAddr::kMsgCannotSave, zolt.c_str()));
+    EXPECT_EQ(boxes_.Shown()[0].caption, res::kTitleError);
+    EXPECT_EQ(boxes_.Shown()[0].type, platform::MB_OK | platform::MB_ICONERROR);
+    EXPECT_NE(boxes_.Shown()[0].owner, nullptr);
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"[Orvanta]CKestrimEnv::SaveServerAddress write failed(" + zolt + ")"});
+    // The other file was written all the same.
+    EXPECT_EQ(platform::GetPrivateProfileString("Orvanta", "SERVER_IP_ADDR", "", "./Env/Orvanta.INI"), "10.1.2.3");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <fstream>
+#include <iterator>
 
 #include "agents/DlgQueryCallbackDist.h"
 #include "agents/DlgUserAgent.h"
@@ -341,6 +342,10 @@ TEST_F(MainFrameTest, DefaultViewOpensAFileFromTheFirstTemplate) {
     // Not one of the two working views: their commands stay as they were.
     EXPECT_TRUE(Enabled(frame_, ID_MENU_CALLBACK_QUERY));
     EXPECT_TRUE(Enabled(frame_, ID_MENU_DENY_QUERY));
+    // Saving the opened file (Ctrl+S) has nothing to write and must not empty it.
+    frame_.GetCommand(ID_FILE_SAVE)->trigger();
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "ignored");
 }
 
 TEST(MainFrameLifetime, FrameDestroyedWithItsViewsOpen) {

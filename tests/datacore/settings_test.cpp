@@ -117,9 +117,12 @@ TEST_F(InStartDir, SaveServerAddressWritesBothFiles) {
     EXPECT_EQ(ReadFile("Env/Orvanta.INI"), "[Orvanta]\r\nSERVER_IP_ADDR=10.1.2.3\r\nMINI_PRINT_DRIVER=P\r\n");
     EXPECT_EQ(platform::GetPrivateProfileString("VERSION_CHECK_CONNECT", "VC_SERVER_IP_ADDR", "", "./Env/zolt.INI"),
               "10.1.2.3");
-    // Without the Env folder nothing can be written, and that is not reported.
+    // Without the Env folder nothing can be written: both files are named, in order.
     std::filesystem::remove_all("Env");
-    EXPECT_TRUE(env.SaveServerAddress());
+    std::vector<std::string> failed;
+    EXPECT_FALSE(env.SaveServerAddress(&failed));
+    const std::filesystem::path here = std::filesystem::current_path();
+    EXPECT_EQ(failed, (std::vector<std::string>{(here / "Env/Orvanta.INI").string(), (here / "Env/zolt.INI").string()}));
 }
 
 }  // namespace

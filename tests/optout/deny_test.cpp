@@ -302,10 +302,14 @@ TEST_F(DenyViewTest, ExportWritesSelectedRowsBesideTheProgramAndOpensThatFile) {
     EXPECT_EQ(probe.Attempts(), 0);
 
     view_.m_list->SetItemSelected(1, true);
+    // The pickers moved on without a new query: the rows still belong to the listed period.
+    view_.m_dateFrom->setDate(QDate::currentDate());
+    view_.m_dateTo->setDate(QDate::currentDate());
     boxes_.Clear();
     QTest::mouseClick(view_.m_btnExcel, Qt::LeftButton);
     EXPECT_TRUE(boxes_.Shown().empty());
-    // The bare file name is taken from the start-up directory, named after the pickers.
+    // The bare file name is taken from the start-up directory, named after the listed period
+    // as the numbers file is.
     std::string name = platform::StrFormat(kDenyExportFile, kDay1, kDay3);
     std::string path = startDir_.Path() + "/" + name;
     EXPECT_TRUE(std::filesystem::exists(path)) << path;
