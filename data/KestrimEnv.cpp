@@ -12,6 +12,7 @@
 #include "data/Statements.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
+#include "rdb/client/Transport.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -37,6 +38,7 @@ constexpr char kMsgDatabaseFailure[] = "                데이터베이스 오�
 constexpr char kMsgDbError[] = "데이터베이스 오류입니다.\r\n오류코드:%d\r\n오류메세지:%s";
 constexpr char kLogMiniPrintDriver[] = "MINI_PRINT_DRIVER(%s)";
 constexpr char kLogServerOpen[] = "CKestrimEnv::RDBServerOpen IP(%s) PORT(%s)";
+constexpr char kLogServerOpenFailed[] = "CKestrimEnv::RDBServerOpen failed code(%d) %s";
 
 // Integer value of a text the way the lookups read it: leading blanks, an optional sign,
 // then the leading digits; 0 when there are none.
@@ -72,6 +74,12 @@ bool CKestrimEnv::SaveServerAddress() {
 bool CKestrimEnv::RDBServerOpen() {
     WriteLog(kLogServerOpen, m_strServerIp.c_str(), m_strPort.c_str());
     m_hRdb = ::RDBServerOpen(m_strServerIp.c_str(), m_strPort.c_str());
+    if (m_hRdb == 0) {
+        // The boxes the desk shows later say only that the database failed; the reason
+        // (a missing file, a file that is not ours) is kept here for the operator.
+        const RDB_ERROR why = rdb::LastServerOpenError();
+        WriteLog(kLogServerOpenFailed, why.nCode, why.szMessage);
+    }
     return m_hRdb != 0;
 }
 
