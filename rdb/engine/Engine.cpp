@@ -212,6 +212,7 @@ struct Engine::Impl {
     size_t translationBytes = 0;
     uint64_t useClock = 0;
 
+    bool deskLimits = false;
     // Time limit and client check of the statement that runs.
     int statementTimeoutMs = 0;
     std::function<bool()> abandoned;
@@ -254,6 +255,12 @@ struct Engine::Impl {
     }
     void EndCall(bool ok, Error* err) {
         if (--depth > 0 || ok || err == nullptr) return;
+        if (deskLimits && (err->code & 0xFF) == SQLITE_AUTH) {
+            err->message = "statement refused (" + err->message +
+                           "): a desk connection runs only the desk's own statements and "
+                           "pragma integrity_check or quick_check";
+            return;
+        }
         if ((err->code & 0xFF) != SQLITE_INTERRUPT) return;
         if (stopReason == StopReason::TimeLimit) {
             err->message = "statement stopped: it ran longer than the limit of " +
@@ -510,6 +517,7 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const Options& opt
     }
     // Limits go on last: the set-up above is the engine's own, unrestricted path.
     if (opt.deskLimits) ApplyDeskLimits(db);
+    impl->deskLimits = opt.deskLimits;
     impl->statementTimeoutMs = opt.statementTimeoutMs > 0 ? opt.statementTimeoutMs : 0;
     impl->abandoned = opt.abandoned;
     if (impl->statementTimeoutMs > 0 || impl->abandoned)
