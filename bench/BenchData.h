@@ -37,7 +37,9 @@ inline int64_t CountRows(sqlite3* db, const char* sql) {
 // Creates the database at path unless it already holds the full data set.
 inline void EnsureBenchDatabase(const std::string& path) {
     rdb::Error err;
-    auto engine = rdb::Engine::Open(path, &err);
+    rdb::Engine::Options options;
+    options.create = true;
+    auto engine = rdb::Engine::Open(path, options, &err);
     if (!engine) throw std::runtime_error("open " + path + ": " + err.message);
     sqlite3* db = engine->Handle();
     if (CountRows(db, "select count(*) from RST_INB where USER_ID = 'bench'") == kBenchRecords &&

@@ -103,7 +103,9 @@ void MakeDatabase(const std::string& path, int records, int services, Fill fill)
     std::fprintf(stderr, "making %s (%d records)...\n", path.c_str(), records);
     const auto start = Clock::now();
     rdb::Error err;
-    auto engine = rdb::Engine::Open(path, &err);
+    rdb::Engine::Options options;
+    options.create = true;
+    auto engine = rdb::Engine::Open(path, options, &err);
     if (!engine) throw std::runtime_error("cannot create " + path + ": " + err.message);
     sqlite3* db = engine->Handle();
     Exec(db, "BEGIN");

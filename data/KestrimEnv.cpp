@@ -15,6 +15,7 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateProfile.h"
+#include "rdb/client/Transport.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -41,6 +42,7 @@ constexpr char kMsgDbError[] = "데이터베이스 오류입니다.\r\n오류코
 constexpr char kLogMiniPrintDriver[] = "MINI_PRINT_DRIVER(%s)";
 constexpr char kLogServerOpen[] = "CKestrimEnv::RDBServerOpen IP(%s) PORT(%s)";
 constexpr char kLogSaveFailed[] = "CKestrimEnv::SaveServerAddress write failed(%s)";
+constexpr char kLogServerOpenFailed[] = "CKestrimEnv::RDBServerOpen failed code(%d) %s";
 
 // Integer value of a text the way the lookups read it: leading blanks, an optional sign,
 // then the leading digits; 0 when there are none.
@@ -88,6 +90,12 @@ bool CKestrimEnv::SaveServerAddress(std::vector<std::string>* pFailedFiles) {
 bool CKestrimEnv::RDBServerOpen() {
     WriteLog(kLogServerOpen, m_strServerIp.c_str(), m_strPort.c_str());
     m_hRdb = ::RDBServerOpen(m_strServerIp.c_str(), m_strPort.c_str());
+    if (m_hRdb == 0) {
+        // The boxes the desk shows later say only that the database failed; the reason
+        // (a missing file, a file that is not ours) is kept here for the operator.
+        const RDB_ERROR why = rdb::LastServerOpenError();
+        WriteLog(kLogServerOpenFailed, why.nCode, why.szMessage);
+    }
     return m_hRdb != 0;
 }
 

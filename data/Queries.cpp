@@ -28,6 +28,7 @@ std::string LoginSql(const std::string& userId, const std::string& agentName) {
 std::string CallbackListSql(bool loanLayout, ListKind kind, const std::string& serviceId,
                             const std::string& firstDay, const std::string& lastDay,
                             const std::string& agentName) {
+    if (!IsIntegerText(serviceId)) return std::string();
     const char* tail = nullptr;
     if (loanLayout) {
         tail = kind == ListKind::Unprocessed ? kSqlLoanUnprocessedTail
@@ -49,6 +50,7 @@ std::string CallbackListSql(bool loanLayout, ListKind kind, const std::string& s
 
 std::string NewCountSql(const std::string& serviceId, const std::string& firstDay,
                         const std::string& lastDay, const std::string& agentName) {
+    if (!IsIntegerText(serviceId)) return std::string();
     std::string templ = std::string(kSqlCountHead) + kSqlCountTabs + kSqlCountMiddle + kSqlCountTabs + kSqlCountTail;
     return StrFormat(templ.c_str(), serviceId.c_str(), Esc(firstDay).c_str(), Esc(lastDay).c_str()) +
            AgentCondition(agentName);
@@ -59,14 +61,17 @@ std::string ServiceComboSql(const std::string& userId) {
 }
 
 std::string MarkProcessedSql(const std::string& acsId) {
+    if (!IsIntegerText(acsId)) return std::string();
     return StrFormat(kSqlMarkProcessed, acsId.c_str());
 }
 
 std::string UpdateCommentSql(const std::string& memo, const std::string& acsId) {
+    if (!IsIntegerText(acsId)) return std::string();
     return StrFormat(kSqlUpdateComment, Esc(memo).c_str(), acsId.c_str());
 }
 
 std::string UpdateAgentSql(const std::string& agentName, const std::string& acsId) {
+    if (!IsIntegerText(acsId)) return std::string();
     return StrFormat(kSqlUpdateAgent, Esc(agentName).c_str(), acsId.c_str());
 }
 

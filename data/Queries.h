@@ -1,6 +1,8 @@
 // The statements as the desk formats them: a template from Statements.h, the values in their
 // places (text values with quotes doubled), and the pieces that some statements append. The
-// views and dialogs send exactly these texts.
+// views and dialogs send exactly these texts. Keys placed without quotes (SVC_ID, ACS_ID)
+// must be integers: for any other text the function returns an empty text, which the
+// engine refuses, so a value such as "0 or 1=1" can never widen a statement.
 #pragma once
 
 #include <string>

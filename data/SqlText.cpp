@@ -9,3 +9,12 @@ std::string EscapeSqlText(std::string_view value) {
     }
     return out;
 }
+
+bool IsIntegerText(std::string_view value) {
+    if (!value.empty() && value.front() == '-') value.remove_prefix(1);
+    if (value.empty() || value.size() > 19) return false;
+    for (char c : value) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}

@@ -9,3 +9,7 @@
 // The value with each single quote doubled; the caller's template supplies the enclosing
 // quotes.
 std::string EscapeSqlText(std::string_view value);
+
+// Numbers go into statements without quotes, so only a whole integer may: ASCII digits with
+// an optional leading minus, nothing else (no blanks, no sign alone, at most 19 digits).
+bool IsIntegerText(std::string_view value);

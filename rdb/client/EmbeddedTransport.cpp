@@ -63,7 +63,10 @@ private:
 
 std::unique_ptr<Transport> MakeEmbeddedTransport(const std::string& path, RDB_ERROR* err) {
     Error e;
-    std::unique_ptr<Engine> engine = Engine::Open(path, &e);
+    Engine::Options options;
+    // The desk's statements only; the file must already be a database of ours.
+    options.deskLimits = true;
+    std::unique_ptr<Engine> engine = Engine::Open(path, options, &e);
     if (!engine) {
         SetRdbError(err, RDB_E_OPEN, "cannot open database \"" + path + "\": " + e.message);
         return nullptr;

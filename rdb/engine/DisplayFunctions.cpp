@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <initializer_list>
+#include <new>
 
 namespace rdb {
 namespace {
@@ -52,12 +53,17 @@ void Apply(sqlite3_context* ctx, sqlite3_value* arg, Formatter fmt) {
         return;
     }
     const std::string_view in(text, static_cast<size_t>(bytes));
-    std::string out = fmt(in);
-    if (out == in) {
-        sqlite3_result_value(ctx, arg);
-        return;
+    // No exception may cross SQLite's C frames: a failed allocation fails the statement.
+    try {
+        std::string out = fmt(in);
+        if (out == in) {
+            sqlite3_result_value(ctx, arg);
+            return;
+        }
+        sqlite3_result_text64(ctx, out.data(), out.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(ctx);
     }
-    sqlite3_result_text64(ctx, out.data(), out.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
 void TelFn(sqlite3_context* ctx, int, sqlite3_value** argv) { Apply(ctx, argv[0], &FormatTel); }

@@ -2,8 +2,14 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 #include <utility>
 
@@ -21,6 +27,19 @@ namespace {
 // text.
 constexpr size_t kMaxCachedStatements = 64;
 constexpr size_t kMaxCachedTranslations = 128;
+// The caches are bounded in bytes too: a client sending many large statements must not
+// make a connection hold them all. A desk's statements are a few kilobytes; longer texts
+// are run without being kept.
+constexpr size_t kMaxCachedTextBytes = 64 * 1024;
+constexpr size_t kStatementCacheBytes = 4 * 1024 * 1024;
+constexpr size_t kTranslationCacheBytes = 2 * 1024 * 1024;
+
+// Virtual machine steps between two looks at the time limit and the client.
+constexpr int kProgressSteps = 1000;
+// How often, at most, the client is asked whether it is still there.
+constexpr auto kAbandonPollInterval = std::chrono::milliseconds(100);
+
+using Clock = std::chrono::steady_clock;
 
 void SetDbError(sqlite3* db, Error* err) {
     if (err == nullptr) return;
@@ -86,6 +105,50 @@ void AppendColumn(std::string& row, sqlite3_stmt* stmt, int col) {
     }
 }
 
+bool SameNameNoCase(const char* a, const char* b) {
+    return a != nullptr && sqlite3_stricmp(a, b) == 0;
+}
+
+// SQLite's own tables and the page statistics table: nothing a desk reads or writes.
+bool IsInternalTable(const char* name) {
+    return name != nullptr && (sqlite3_strnicmp(name, "sqlite_", 7) == 0 || SameNameNoCase(name, "dbstat"));
+}
+
+// The authorizer of desk connections. It sees every action of a statement as SQLite
+// compiles it, so no spelling of a statement gets round it. Anything not named here is
+// refused: ATTACH/DETACH, VACUUM, CREATE/DROP/ALTER of any kind, ANALYZE, REINDEX,
+// transactions and savepoints (an open transaction would hold every other desk's writes).
+int DeskAuthorizer(void*, int action, const char* a1, const char* a2, const char*, const char*) {
+    switch (action) {
+        case SQLITE_SELECT:
+        case SQLITE_RECURSIVE:
+            return SQLITE_OK;
+        case SQLITE_READ:
+        case SQLITE_INSERT:
+        case SQLITE_UPDATE:
+        case SQLITE_DELETE:
+            return IsInternalTable(a1) ? SQLITE_DENY : SQLITE_OK;
+        case SQLITE_FUNCTION:
+            // load_extension would run foreign code; fts3_tokenizer hands out a memory address.
+            return SameNameNoCase(a2, "load_extension") || SameNameNoCase(a2, "fts3_tokenizer")
+                       ? SQLITE_DENY
+                       : SQLITE_OK;
+        case SQLITE_PRAGMA:
+            // Only the operator's read-only checks.
+            return SameNameNoCase(a1, "integrity_check") || SameNameNoCase(a1, "quick_check")
+                       ? SQLITE_OK
+                       : SQLITE_DENY;
+        default:
+            return SQLITE_DENY;
+    }
+}
+
+void ApplyDeskLimits(sqlite3* db) {
+    sqlite3_db_config(db, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_set_authorizer(db, &DeskAuthorizer, nullptr);
+}
+
 }  // namespace
 
 void AppendRowValue(std::string& row, std::string_view value) {
@@ -137,12 +200,81 @@ struct Engine::Impl {
         CachedStatement* entry_ = nullptr;
     };
 
+    enum class StopReason { None, TimeLimit, Abandoned };
+
     sqlite3* db = nullptr;
     std::string path;
+    bool madeSchema = false;
     std::recursive_mutex mutex;
     std::unordered_map<std::string, CachedStatement> cache;
+    size_t cacheBytes = 0;
     std::unordered_map<std::string, Translation> translations;
+    size_t translationBytes = 0;
     uint64_t useClock = 0;
+
+    bool deskLimits = false;
+    // Time limit and client check of the statement that runs.
+    int statementTimeoutMs = 0;
+    std::function<bool()> abandoned;
+    int depth = 0;
+    Clock::time_point deadline;
+    Clock::time_point nextAbandonPoll;
+    StopReason stopReason = StopReason::None;
+
+    static int Progress(void* self) {
+        Impl* impl = static_cast<Impl*>(self);
+        const auto now = Clock::now();
+        if (impl->statementTimeoutMs > 0 && now >= impl->deadline) {
+            impl->stopReason = StopReason::TimeLimit;
+            return 1;
+        }
+        if (impl->abandoned && now >= impl->nextAbandonPoll) {
+            impl->nextAbandonPoll = now + kAbandonPollInterval;
+            bool gone = false;
+            try {
+                gone = impl->abandoned();
+            } catch (...) {
+                gone = false;
+            }
+            if (gone) {
+                impl->stopReason = StopReason::Abandoned;
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+    // Brackets one outermost call: starts the clock, and afterwards says why SQLite's
+    // "interrupted" happened when the engine itself stopped the statement.
+    void BeginCall() {
+        if (depth++ > 0) return;
+        stopReason = StopReason::None;
+        const auto now = Clock::now();
+        if (statementTimeoutMs > 0) deadline = now + std::chrono::milliseconds(statementTimeoutMs);
+        nextAbandonPoll = now + kAbandonPollInterval;
+    }
+    void EndCall(bool ok, Error* err) {
+        if (--depth > 0 || ok || err == nullptr) return;
+        if (deskLimits && (err->code & 0xFF) == SQLITE_AUTH) {
+            err->message = "statement refused (" + err->message +
+                           "): a desk connection runs only the desk's own statements and "
+                           "pragma integrity_check or quick_check";
+            return;
+        }
+        if ((err->code & 0xFF) != SQLITE_INTERRUPT) return;
+        if (stopReason == StopReason::TimeLimit) {
+            err->message = "statement stopped: it ran longer than the limit of " +
+                           FormatSeconds(statementTimeoutMs) + " s";
+        } else if (stopReason == StopReason::Abandoned) {
+            err->message = "statement stopped: its client has gone";
+        }
+    }
+    static std::string FormatSeconds(int ms) {
+        if (ms % 1000 == 0) return std::to_string(ms / 1000);
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.1f", ms / 1000.0);
+        return buf;
+    }
 
     ~Impl() {
         for (auto& [text, entry] : cache) sqlite3_finalize(entry.stmt);
@@ -150,17 +282,27 @@ struct Engine::Impl {
         if (db != nullptr) sqlite3_close_v2(db);
     }
 
-    void EvictIfFull() {
-        while (cache.size() >= kMaxCachedStatements) {
+    static size_t EntryBytes(const std::string& text, sqlite3_stmt* stmt) {
+        return text.size() + static_cast<size_t>(sqlite3_stmt_status(stmt, SQLITE_STMTSTATUS_MEMUSED, 0));
+    }
+
+    // Makes room for an entry of `incoming` bytes: drops the least recently used statements
+    // until both the count and the byte budget allow it. False when they cannot (every
+    // entry in use by nested calls).
+    bool MakeRoom(size_t incoming) {
+        while (cache.size() >= kMaxCachedStatements || cacheBytes + incoming > kStatementCacheBytes) {
             auto oldest = cache.end();
             for (auto it = cache.begin(); it != cache.end(); ++it) {
                 if (it->second.inUse) continue;
                 if (oldest == cache.end() || it->second.lastUse < oldest->second.lastUse) oldest = it;
             }
-            if (oldest == cache.end()) return;  // all in use by nested calls
+            if (oldest == cache.end()) return false;
+            const size_t bytes = EntryBytes(oldest->first, oldest->second.stmt);
+            cacheBytes -= bytes < cacheBytes ? bytes : cacheBytes;
             sqlite3_finalize(oldest->second.stmt);
             cache.erase(oldest);
         }
+        return true;
     }
 
     // Steps one statement to its end (or until the sink stops), delivering rows.
@@ -214,11 +356,13 @@ struct Engine::Impl {
                 }
                 if (stmt == nullptr) break;  // only comments were left
                 const bool single = first && IsBlankTail(tail, end);
-                if (single && cache.find(text) == cache.end()) {
-                    EvictIfFull();
+                const size_t bytes = single ? EntryBytes(text, stmt) : 0;
+                if (single && text.size() <= kMaxCachedTextBytes && bytes <= kStatementCacheBytes / 4 &&
+                    cache.find(text) == cache.end() && MakeRoom(bytes)) {
                     CachedStatement& entry = cache[text];
                     entry.stmt = stmt;
                     entry.lastUse = ++useClock;
+                    cacheBytes += bytes;
                     lease = std::make_unique<Lease>(stmt, &entry);
                 } else {
                     lease = std::make_unique<Lease>(stmt, nullptr);
@@ -233,26 +377,38 @@ struct Engine::Impl {
         return true;
     }
 
+    static size_t TranslationBytes(const Translation& t) {
+        size_t n = t.sql.size() + t.call.name.size();
+        for (const std::string& a : t.call.args) n += a.size();
+        return n;
+    }
+
     bool Dispatch(std::string_view sql, const RowSink& sink, int64_t* rows, Error* err) {
         *rows = 0;
-        const Translation* found = nullptr;
-        const std::string key(sql);
-        auto it = translations.find(key);
+        Translation t;
+        const bool cacheable = sql.size() <= kMaxCachedTextBytes;
+        auto it = cacheable ? translations.find(std::string(sql)) : translations.end();
         if (it != translations.end()) {
-            found = &it->second;
+            // A copy: a nested call from a row handler may clear the map.
+            t = it->second;
         } else {
-            Translation fresh;
             std::string message;
-            if (!TranslateToSqlite(sql, &fresh, &message)) {
+            if (!TranslateToSqlite(sql, &t, &message)) {
                 SetError(err, kErrTranslate, message.empty() ? "statement could not be translated" : message);
                 return false;
             }
-            // Texts carry dates and keys, so old ones pile up; starting over is cheap.
-            if (translations.size() >= kMaxCachedTranslations) translations.clear();
-            found = &translations.emplace(key, std::move(fresh)).first->second;
+            if (cacheable) {
+                const size_t bytes = sql.size() + TranslationBytes(t);
+                // Texts carry dates and keys, so old ones pile up; starting over is cheap.
+                if (translations.size() >= kMaxCachedTranslations ||
+                    translationBytes + bytes > kTranslationCacheBytes) {
+                    translations.clear();
+                    translationBytes = 0;
+                }
+                translations.emplace(std::string(sql), t);
+                translationBytes += bytes;
+            }
         }
-        // A copy: a nested call from a row handler may clear the map.
-        const Translation t = *found;
         if (t.kind == Translation::Kind::Call) {
             Procedure proc = FindProcedure(t.call.name);
             if (proc == nullptr) {
@@ -264,6 +420,20 @@ struct Engine::Impl {
         }
         return Run(t.sql, sink, rows, err);
     }
+
+    // One call from outside: under the time limit, and a failed allocation fails this call,
+    // never the process or the thread serving it.
+    bool Call(std::string_view sql, const RowSink& sink, int64_t* rows, Error* err) {
+        bool ok = false;
+        BeginCall();
+        try {
+            ok = Dispatch(sql, sink, rows, err);
+        } catch (const std::bad_alloc&) {
+            SetError(err, SQLITE_NOMEM, "out of memory");
+        }
+        EndCall(ok, err);
+        return ok;
+    }
 };
 
 Engine::Engine(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -274,9 +444,19 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, Error* err) {
 }
 
 std::unique_ptr<Engine> Engine::Open(const std::string& path, const Options& opt, Error* err) {
+    const bool create = opt.create && !opt.readOnly;
+    if (!create) {
+        // SQLite's own words for this are "unable to open database file".
+        struct stat st {};
+        if (stat(path.c_str(), &st) != 0 && errno == ENOENT) {
+            SetError(err, SQLITE_CANTOPEN, "database file " + path + " does not exist");
+            return nullptr;
+        }
+    }
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    const int flags = opt.readOnly ? SQLITE_OPEN_READONLY : (SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    const int flags = opt.readOnly ? SQLITE_OPEN_READONLY
+                                   : (SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0));
     const int rc = sqlite3_open_v2(path.c_str(), &impl->db, flags, nullptr);
     if (rc != SQLITE_OK) {
         if (impl->db != nullptr) {
@@ -298,6 +478,22 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const Options& opt
         SetDbError(db, err);
         return nullptr;
     }
+    // Look before changing anything: another application's file must stay as it is.
+    SchemaState state = SchemaState::Empty;
+    std::string missing;
+    if (!InspectSchema(db, &state, &missing, err)) {
+        if (err != nullptr) err->message = path + ": " + err->message;
+        return nullptr;
+    }
+    if (state == SchemaState::Foreign) {
+        SetError(err, SQLITE_NOTADB,
+                 path + " is not an Orvanta database (it has no table " + missing + "); it was left unchanged");
+        return nullptr;
+    }
+    if (state == SchemaState::Empty && !create) {
+        SetError(err, SQLITE_NOTADB, path + " is an empty database without the Orvanta tables");
+        return nullptr;
+    }
     if (!opt.readOnly) {
         // WAL lets the desks read while the feed or another desk writes; the mode is
         // stored in the file, so it is only switched once.
@@ -317,14 +513,22 @@ std::unique_ptr<Engine> Engine::Open(const std::string& path, const Options& opt
         }
         sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
         if (!EnsureSchema(db, err)) return nullptr;
+        impl->madeSchema = state == SchemaState::Empty;
     }
+    // Limits go on last: the set-up above is the engine's own, unrestricted path.
+    if (opt.deskLimits) ApplyDeskLimits(db);
+    impl->deskLimits = opt.deskLimits;
+    impl->statementTimeoutMs = opt.statementTimeoutMs > 0 ? opt.statementTimeoutMs : 0;
+    impl->abandoned = opt.abandoned;
+    if (impl->statementTimeoutMs > 0 || impl->abandoned)
+        sqlite3_progress_handler(db, kProgressSteps, &Impl::Progress, impl.get());
     return std::unique_ptr<Engine>(new Engine(std::move(impl)));
 }
 
 bool Engine::Query(std::string_view sql, const RowSink& sink, int64_t* rowCount, Error* err) {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     int64_t rows = 0;
-    const bool ok = impl_->Dispatch(sql, sink, &rows, err);
+    const bool ok = impl_->Call(sql, sink, &rows, err);
     if (rowCount != nullptr) *rowCount = rows;
     return ok;
 }
@@ -339,7 +543,7 @@ int Engine::QueryFirst(std::string_view sql, std::string* row, int32_t* columns,
         return false;
     };
     int64_t rows = 0;
-    if (!impl_->Dispatch(sql, sink, &rows, err)) return -1;
+    if (!impl_->Call(sql, sink, &rows, err)) return -1;
     return found ? 1 : 0;
 }
 
@@ -347,7 +551,7 @@ bool Engine::Execute(std::string_view sql, int64_t* changes, Error* err) {
     std::lock_guard<std::recursive_mutex> lock(impl_->mutex);
     const int64_t before = sqlite3_total_changes64(impl_->db);
     int64_t rows = 0;
-    const bool ok = impl_->Dispatch(sql, RowSink(), &rows, err);
+    const bool ok = impl_->Call(sql, RowSink(), &rows, err);
     if (changes != nullptr) *changes = sqlite3_total_changes64(impl_->db) - before;
     return ok;
 }
@@ -355,5 +559,16 @@ bool Engine::Execute(std::string_view sql, int64_t* changes, Error* err) {
 sqlite3* Engine::Handle() const { return impl_->db; }
 
 const std::string& Engine::Path() const { return impl_->path; }
+
+bool Engine::MadeSchema() const { return impl_->madeSchema; }
+
+bool InitDatabase(const std::string& path, bool* existed, Error* err) {
+    Engine::Options options;
+    options.create = true;
+    std::unique_ptr<Engine> engine = Engine::Open(path, options, err);
+    if (!engine) return false;
+    if (existed != nullptr) *existed = !engine->MadeSchema();
+    return true;
+}
 
 }  // namespace rdb

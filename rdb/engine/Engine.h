@@ -33,11 +33,24 @@ public:
     struct Options {
         int busyTimeoutMs = 10000;
         bool readOnly = false;
+        // Make the database (file and schema) when path does not exist or is an empty file.
+        // Only the operator's set-up steps ask for this: a mistyped path must be reported,
+        // never turned into an empty database.
+        bool create = false;
+        // For connections that run statements sent by desks: refuse what a desk never sends
+        // (other database files, VACUUM, schema changes, transactions, pragmas other than
+        // integrity_check and quick_check, extension loading, functions that reveal memory).
+        bool deskLimits = false;
+        // A statement running longer than this fails (0: no limit).
+        int statementTimeoutMs = 0;
+        // Asked now and then while a statement runs; true stops it (its client has gone).
+        std::function<bool()> abandoned;
     };
 
-    // Opens (creating when missing) the database at path. A new or empty database gets the
-    // four tables, the two named indexes and everything else the statements rely on.
-    // Functions, collation and procedures are registered on the connection every time.
+    // Opens the database at path. The file must exist and hold the four tables (missing
+    // indexes are added); anything else is refused and left unchanged, unless opt.create
+    // asks for a new database, which gets the whole schema. Functions, collation and
+    // procedures are registered on the connection every time.
     static std::unique_ptr<Engine> Open(const std::string& path, Error* err);
     static std::unique_ptr<Engine> Open(const std::string& path, const Options& opt, Error* err);
 
@@ -60,12 +73,19 @@ public:
 
     sqlite3* Handle() const;
     const std::string& Path() const;
+    // Whether this open made the schema of a new database.
+    bool MadeSchema() const;
 
 private:
     struct Impl;
     explicit Engine(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;
 };
+
+// The operator's set-up step: creates a new database with the schema at path. An existing
+// database of ours is left as it is (*existed true); an existing file that holds anything
+// else is refused unchanged. Returns false with err filled.
+bool InitDatabase(const std::string& path, bool* existed, Error* err);
 
 // Appends one value to a row string: the value with ":;" rewritten to ": ;", then ":;".
 void AppendRowValue(std::string& row, std::string_view value);

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <memory>
 #include <string>
 
 namespace rdb {
@@ -76,6 +77,9 @@ bool CallbackRateReport(sqlite3* db, const ProcedureCall& call, const RowSink& s
         SetDbError(db, err);
         return false;
     }
+    // Finalized on every way out, a failed allocation in the sink included, so no read
+    // transaction outlives the call.
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> owner(stmt, &sqlite3_finalize);
     for (int i = 0; i < 3; ++i) {
         const bool isNull = i < static_cast<int>(call.argIsNull.size()) && call.argIsNull[i];
         if (isNull) {
@@ -110,7 +114,6 @@ bool CallbackRateReport(sqlite3* db, const ProcedureCall& call, const RowSink& s
         if (rowCount != nullptr) *rowCount = rows;
         if (sink && !sink(5, row)) break;
     }
-    sqlite3_finalize(stmt);
     return ok;
 }
 

@@ -123,7 +123,45 @@ bool CountExisting(sqlite3* db, const std::vector<SchemaObject>& objects, int* c
     return ok;
 }
 
+const char* const kTables[] = {"USER_INFO", "SERVICE_INFO", "USER_AGENT_INFO", "RST_INB"};
+
 }  // namespace
+
+bool InspectSchema(sqlite3* db, SchemaState* state, std::string* missing, Error* err) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT count(*), "
+                           "sum(type = 'table' AND upper(name) = upper(?1)), "
+                           "sum(type = 'table' AND upper(name) = upper(?2)), "
+                           "sum(type = 'table' AND upper(name) = upper(?3)), "
+                           "sum(type = 'table' AND upper(name) = upper(?4)) FROM sqlite_master",
+                           -1, &stmt, nullptr) != SQLITE_OK) {
+        SetError(db, err);
+        return false;
+    }
+    for (int i = 0; i < 4; ++i) sqlite3_bind_text(stmt, i + 1, kTables[i], -1, SQLITE_STATIC);
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_ROW) {
+        SetError(db, err);
+        sqlite3_finalize(stmt);
+        return false;
+    }
+    missing->clear();
+    if (sqlite3_column_int64(stmt, 0) == 0) {
+        *state = SchemaState::Empty;
+    } else {
+        *state = SchemaState::Ours;
+        for (int i = 0; i < 4; ++i) {
+            if (sqlite3_column_int64(stmt, i + 1) == 0) {
+                *state = SchemaState::Foreign;
+                *missing = kTables[i];
+                break;
+            }
+        }
+    }
+    sqlite3_finalize(stmt);
+    return true;
+}
 
 bool EnsureSchema(sqlite3* db, Error* err) {
     const std::vector<SchemaObject> objects = SchemaObjects();

@@ -1,6 +1,7 @@
 #include "rdb/gateway/Gateway.h"
 
 #include <poll.h>
+#include <sqlite3.h>
 
 #include <cerrno>
 #include <chrono>
@@ -40,13 +41,18 @@ bool Gateway::Start(std::string* err) {
     Error e;
     Engine::Options engineOptions;
     engineOptions.busyTimeoutMs = options_.session.busyTimeoutMs;
-    // This first connection makes the schema (and turns on write-ahead logging) of a new
-    // database before any client comes.
+    // This first connection checks the file (and, when asked to, makes the schema of a new
+    // database) before any client comes; sessions never create anything.
+    engineOptions.create = options_.create || options_.demo;
     std::unique_ptr<Engine> engine = Engine::Open(options_.dbPath, engineOptions, &e);
     if (!engine) {
         *err = "cannot open database " + options_.dbPath + ": " + e.message;
+        if ((e.code & 0xFF) == SQLITE_CANTOPEN && !engineOptions.create)
+            *err += " (create it with: rdbcli --init file:" + options_.dbPath + ", or start rdbd with --create)";
         return false;
     }
+    if (engine->MadeSchema()) LogLine("created a new database " + options_.dbPath);
+    options_.session.dbIdentity = DatabaseIdentity::Of(options_.dbPath);
     if (options_.demo) {
         if (!FillDemoData(*engine, DemoOptions{}, &e)) {
             *err = "cannot fill the demo data: " + e.message;
@@ -117,11 +123,12 @@ void Gateway::Accept() {
                     std::to_string(options_.maxClients) + " connections reached");
             continue;
         }
-        auto session = std::make_shared<Session>(nextId_++, std::move(socket), options_.session);
         try {
+            auto session = std::make_shared<Session>(nextId_++, std::move(socket), options_.session);
             std::thread thread([session] { session->Run(); });
             clients_.push_back(Client{session, std::move(thread)});
-        } catch (const std::system_error& e) {
+        } catch (const std::exception& e) {
+            // Out of threads or memory: this connection goes, the gateway stays.
             LogLine(std::string("cannot start a connection thread: ") + e.what());
         }
     }

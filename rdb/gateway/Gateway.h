@@ -19,7 +19,8 @@ struct GatewayOptions {
     std::string dbPath;
     std::string host = "127.0.0.1";
     uint16_t port = 8907;
-    bool demo = false;
+    bool create = false;    // make the database when the file does not exist
+    bool demo = false;      // fill the demo data set (implies create)
     int feedSeconds = 0;    // 0: no feed
     int maxClients = 1000;  // connections beyond this are refused at once
     SessionConfig session;  // dbPath is filled from the above
@@ -32,8 +33,9 @@ public:
     Gateway(const Gateway&) = delete;
     Gateway& operator=(const Gateway&) = delete;
 
-    // Opens the database (creating and, with demo, filling it), turns on write-ahead
-    // logging and starts listening. False with *err on failure.
+    // Opens the database (creating it only when asked to, filling it with demo), notes
+    // which file it is and starts listening. False with *err on failure: a missing file,
+    // or one that is not ours, is refused.
     bool Start(std::string* err);
 
     // "HOST:PORT" actually listened on.

@@ -3,9 +3,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace rdb::gateway {
 
 void LogLine(const std::string& text);
+
+// Appends text for a log line: breaks become blanks, control bytes and the backslash are
+// written as \xNN, so what a client sends cannot drive the operator's terminal.
+void AppendEscaped(std::string& out, std::string_view text);
 
 }  // namespace rdb::gateway

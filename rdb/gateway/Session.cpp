@@ -1,10 +1,13 @@
 #include "rdb/gateway/Session.h"
 
+#include <poll.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <new>
 #include <optional>
 
 #include "data/RdbClient.h"
@@ -31,6 +34,17 @@ std::string Shorten(std::string_view text, size_t most) {
 
 }  // namespace
 
+DatabaseIdentity DatabaseIdentity::Of(const std::string& path) {
+    DatabaseIdentity id;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0) {
+        id.known = true;
+        id.device = static_cast<uint64_t>(st.st_dev);
+        id.inode = static_cast<uint64_t>(st.st_ino);
+    }
+    return id;
+}
+
 Session::Session(uint64_t id, net::Socket socket, const SessionConfig& config)
     : id_(id), config_(config), socket_(std::move(socket)) {}
 
@@ -55,7 +69,7 @@ void Session::Run() {
     peer_ = socket_.PeerName();
     const std::string name = "connection " + std::to_string(id_) + " from " + peer_;
     const auto start = Clock::now();
-    std::string reason = Serve();
+    std::string reason = ServeGuarded();
     if (interrupted_) reason = "gateway shutting down";
     Close();
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -66,7 +80,35 @@ void Session::Run() {
     finished_ = true;
 }
 
-Session::ReadResult Session::ReadFrame(net::FrameView* frame, int idleTimeoutMs, std::string* why) {
+// Nothing may leave the session's thread: an exception there would end the whole gateway.
+std::string Session::ServeGuarded() {
+    try {
+        return Serve();
+    } catch (const std::bad_alloc&) {
+        return "out of memory";
+    } catch (const std::exception& e) {
+        return std::string("internal error: ") + e.what();
+    } catch (...) {
+        return "internal error";
+    }
+}
+
+// The client closed or reset its end while a statement of its runs: nobody waits for it.
+bool Session::ClientGone() const {
+    pollfd p{socket_.Fd(), POLLRDHUP, 0};
+    if (poll(&p, 1, 0) <= 0) return false;
+    return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+bool Session::DatabaseMoved(std::string* why) const {
+    if (!config_.dbIdentity.known) return false;
+    if (DatabaseIdentity::Of(config_.dbPath) == config_.dbIdentity) return false;
+    *why = "the database file " + config_.dbPath +
+           " has been moved, deleted or replaced since rdbd started; restart rdbd on the right file";
+    return true;
+}
+
+Session::ReadResult Session::ReadFrame(net::FrameView* frame, Wait wait, int idleTimeoutMs, std::string* why) {
     const auto idleDeadline =
         idleTimeoutMs >= 0 ? std::optional(Clock::now() + std::chrono::milliseconds(idleTimeoutMs))
                            : std::nullopt;
@@ -105,6 +147,9 @@ Session::ReadResult Session::ReadFrame(net::FrameView* frame, int idleTimeoutMs,
                 if (decoder_.Pending() > 0)
                     *why = "incomplete frame timed out after " +
                            std::to_string(decoder_.Pending()) + " bytes";
+                else if (wait == Wait::Idle)
+                    *why = "idle for " + std::to_string(idleTimeoutMs / 1000) +
+                           " s (idle limit); the desk reconnects when it needs to";
                 else
                     *why = "handshake timed out";
                 return ReadResult::Failed;
@@ -136,7 +181,7 @@ bool Session::Flush(std::string* why) {
 std::string Session::Serve() {
     net::FrameView frame;
     std::string why;
-    switch (ReadFrame(&frame, config_.handshakeTimeoutMs, &why)) {
+    switch (ReadFrame(&frame, Wait::Handshake, config_.handshakeTimeoutMs, &why)) {
         case ReadResult::Frame:
             break;
         case ReadResult::Closed:
@@ -159,9 +204,18 @@ std::string Session::Serve() {
                std::to_string(hello.highestVersion);
     }
 
+    if (DatabaseMoved(&why)) {
+        net::AppendError(out_, {0, RDB_E_OPEN, why});
+        std::string ignored;
+        Flush(&ignored);
+        return "refused: " + why;
+    }
     Error err;
     Engine::Options options;
     options.busyTimeoutMs = config_.busyTimeoutMs;
+    options.deskLimits = true;
+    options.statementTimeoutMs = config_.statementTimeoutMs;
+    options.abandoned = [this] { return ClientGone(); };
     std::unique_ptr<Engine> engine = Engine::Open(config_.dbPath, options, &err);
     if (!engine) {
         net::AppendError(out_, {0, RDB_E_OPEN, "cannot open the database: " + err.message});
@@ -177,7 +231,8 @@ std::string Session::Serve() {
     if (!Flush(&why)) return why;
 
     for (;;) {
-        switch (ReadFrame(&frame, -1, &why)) {
+        const int idle = config_.idleTimeoutMs > 0 ? config_.idleTimeoutMs : -1;
+        switch (ReadFrame(&frame, Wait::Idle, idle, &why)) {
             case ReadResult::Frame:
                 break;
             case ReadResult::Closed:
@@ -208,6 +263,22 @@ bool Session::HandleRequest(const net::FrameView& frame, std::string* why) {
         net::AppendError(out_, {req.requestId, RDB_E_PROTOCOL, message});
         logFailure(RDB_E_PROTOCOL, message);
     };
+    if (req.sql.size() > config_.maxStatementBytes) {
+        // Refused unread: translating a huge text costs far more memory than the text.
+        const std::string message = "statement of " + std::to_string(req.sql.size()) +
+                                    " bytes exceeds the gateway's limit of " +
+                                    std::to_string(config_.maxStatementBytes) + " bytes";
+        net::AppendError(out_, {req.requestId, SQLITE_TOOBIG, message});
+        LogLine("connection " + std::to_string(id_) + ": " + net::FrameTypeName(req.kind) +
+                " refused: " + message);
+        return Flush(why);
+    }
+    if (DatabaseMoved(why)) {
+        net::AppendError(out_, {req.requestId, RDB_E_OPEN, *why});
+        std::string ignored;
+        Flush(&ignored);
+        return false;
+    }
     Error err;
     switch (req.kind) {
         case net::FrameType::Query: {

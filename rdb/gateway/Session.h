@@ -19,12 +19,31 @@ class Engine;
 
 namespace rdb::gateway {
 
+// The file the gateway opened at start, by identity: a file renamed, deleted or replaced
+// afterwards is no longer the desks' database.
+struct DatabaseIdentity {
+    bool known = false;
+    uint64_t device = 0;
+    uint64_t inode = 0;
+
+    static DatabaseIdentity Of(const std::string& path);
+    bool operator==(const DatabaseIdentity&) const = default;
+};
+
+inline constexpr size_t kDefaultMaxStatementBytes = 1024 * 1024;
+
 struct SessionConfig {
     std::string dbPath;
+    DatabaseIdentity dbIdentity;     // checked before every connection and request when known
     int busyTimeoutMs = 8000;
     int handshakeTimeoutMs = 10000;  // from accept to a complete HELLO
     int frameTimeoutMs = 10000;      // from the first byte of a request to its last
     int sendTimeoutMs = 10000;       // longest wait for the client to take reply bytes
+    // A little above the desk's own 10 s wait, so a desk that waits sees the reason.
+    int statementTimeoutMs = 12000;  // 0: no limit
+    int idleTimeoutMs = 10 * 60 * 1000;  // between requests; 0: no limit
+    // The desk's longest statement is a few kilobytes; far below the frame limit.
+    size_t maxStatementBytes = kDefaultMaxStatementBytes;
 };
 
 class Session {
@@ -46,9 +65,13 @@ public:
 
 private:
     enum class ReadResult { Frame, Closed, Failed };
+    enum class Wait { Handshake, Idle };
 
     std::string Serve();
-    ReadResult ReadFrame(net::FrameView* frame, int idleTimeoutMs, std::string* why);
+    std::string ServeGuarded();
+    bool ClientGone() const;
+    bool DatabaseMoved(std::string* why) const;
+    ReadResult ReadFrame(net::FrameView* frame, Wait wait, int idleTimeoutMs, std::string* why);
     bool Flush(std::string* why);
     bool HandleRequest(const net::FrameView& frame, std::string* why);
     void Close();

@@ -1,10 +1,11 @@
 // rdbd: the gateway that lets many desks share one database over TCP.
 //
-//   rdbd --db FILE [--listen HOST:PORT] [--demo] [--feed SECONDS]
+//   rdbd --db FILE [--create] [--listen HOST:PORT] [--demo] [--feed SECONDS] [limits]
 //
 // It listens on 127.0.0.1:8907 unless another address is named; port 0 takes any free port.
-// Once it listens it prints "listening on HOST:PORT" on standard output. It runs whatever
-// SQL its clients send, so it must only be reachable from a trusted network.
+// Once it listens it prints "listening on HOST:PORT" on standard output. It serves only an
+// existing database of ours unless told to create one, refuses every statement a desk never
+// sends, and still must only be reachable from a trusted network (it has no logins).
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
@@ -19,6 +20,7 @@
 #include "platform/HelpVersion.h"
 #include "rdb/gateway/Gateway.h"
 #include "rdb/gateway/GatewayLog.h"
+#include "rdb/net/Protocol.h"
 
 namespace {
 
@@ -26,17 +28,24 @@ void Usage(std::FILE* out = stderr) {
     std::fprintf(out,
                  "Usage: rdbd --db FILE [OPTION]...\n"
                  "   or: rdbd --help | --version\n"
-                 "  --db FILE          database file (created when missing)\n"
+                 "  --db FILE          an existing Orvanta database file\n"
+                 "  --create           create FILE with the schema when it does not exist\n"
                  "  --listen HOST:PORT address to listen on (default 127.0.0.1:8907; port 0\n"
-                 "                     picks a free port). rdbd runs the SQL it is sent:\n"
+                 "                     picks a free port). rdbd has no logins:\n"
                  "                     listen on a trusted network only.\n"
-                 "  --demo             fill the demo data set into a new database\n"
+                 "  --demo             fill the demo data set (creates FILE when missing)\n"
                  "  --feed SECONDS     add a new callback request every SECONDS\n"
                  "  --max-clients N    refuse connections beyond N (default 1000)\n"
                  "  --busy-timeout MS  how long a statement waits for a locked database\n"
                  "                     (default 8000)\n"
                  "  --io-timeout MS    how long a client may stall mid-request or leave a\n"
-                 "                     reply unread, and the handshake limit (default 10000)\n");
+                 "                     reply unread, and the handshake limit (default 10000)\n"
+                 "  --statement-timeout SECONDS\n"
+                 "                     stop a statement that runs longer (default 12; 0: none)\n"
+                 "  --idle-timeout SECONDS\n"
+                 "                     close a connection idle this long (default 600; 0: never)\n"
+                 "  --max-statement-bytes N\n"
+                 "                     refuse longer statements (default 1048576)\n");
 }
 
 bool ParseInt(const char* text, long lo, long hi, long* out) {
@@ -95,6 +104,15 @@ int main(int argc, char** argv) {
                 Usage();
                 return 2;
             }
+        } else if (arg == "--create") {
+            options.create = true;
+        } else if (arg == "--statement-timeout" && value(&v) && ParseInt(v, 0, 86400, &n)) {
+            options.session.statementTimeoutMs = static_cast<int>(n * 1000);
+        } else if (arg == "--idle-timeout" && value(&v) && ParseInt(v, 0, 7 * 86400, &n)) {
+            options.session.idleTimeoutMs = static_cast<int>(n * 1000);
+        } else if (arg == "--max-statement-bytes" && value(&v) &&
+                   ParseInt(v, 1, rdb::net::kMaxFrameSize, &n)) {
+            options.session.maxStatementBytes = static_cast<size_t>(n);
         } else if (arg == "--demo") {
             options.demo = true;
         } else if (arg == "--feed" && value(&v) && ParseInt(v, 1, 86400, &n)) {

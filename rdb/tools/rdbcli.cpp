@@ -1,6 +1,7 @@
 // rdbcli: the operator's command-line client.
 //   rdbcli -S ADDRESS -Q "SQL"        run a statement through the client library; print each
 //                                     row string as delivered, one per line
+//   rdbcli --init ADDRESS             create an empty database with the schema
 //   rdbcli --create-demo PATH         create PATH (if needed) and fill the demo data set
 //   rdbcli --feed PATH --every SECONDS [--count N]
 //                                     add one new callback request every SECONDS
@@ -26,6 +27,7 @@ constexpr const char* kDbName = "NEW_ACS";
 void Usage(std::FILE* out = stderr) {
     std::fprintf(out,
                  "Usage: rdbcli -S ADDRESS -Q SQL\n"
+                 "   or: rdbcli --init ADDRESS\n"
                  "   or: rdbcli --create-demo PATH [--days N] [--per-day N] [--seed N]\n"
                  "   or: rdbcli --feed PATH --every SECONDS [--count N]\n"
                  "   or: rdbcli --help | --version\n"
@@ -67,9 +69,31 @@ bool ParseInt(const char* text, long long lo, long long hi, long long* out) {
     return true;
 }
 
+int InitSqlite(const std::string& path) {
+    rdb::Error err;
+    bool existed = false;
+    if (!rdb::InitDatabase(path, &existed, &err)) return Fail(err.code, err.message.c_str());
+    std::printf(existed ? "database file:%s already has the schema; left as it is\n"
+                        : "created database file:%s\n",
+                path.c_str());
+    return 0;
+}
+
+// One branch per kind of database address.
+int Init(const std::string& address) {
+    static const std::string kFilePrefix = "file:";
+    if (address.compare(0, kFilePrefix.size(), kFilePrefix) == 0 && address.size() > kFilePrefix.size())
+        return InitSqlite(address.substr(kFilePrefix.size()));
+    std::fprintf(stderr, "rdbcli: --init does not know the address \"%s\" (want file:PATH)\n",
+                 address.c_str());
+    return 2;
+}
+
 int CreateDemo(const std::string& path, const rdb::DemoOptions& options) {
     rdb::Error err;
-    auto engine = rdb::Engine::Open(path, &err);
+    rdb::Engine::Options open;
+    open.create = true;
+    auto engine = rdb::Engine::Open(path, open, &err);
     if (!engine) return Fail(err.code, err.message.c_str());
     if (!rdb::FillDemoData(*engine, options, &err)) return Fail(err.code, err.message.c_str());
     std::printf("demo database: file:%s\n", path.c_str());
@@ -102,7 +126,7 @@ int main(int argc, char** argv) {
     if (const int code = platform::AnswerHelpOrVersion(argc, argv, "rdbcli", ORVANTA_VERSION, Usage);
         code >= 0)
         return code;
-    std::string address, sql, demoPath, feedPath;
+    std::string address, sql, demoPath, feedPath, initAddress;
     bool haveSql = false;
     double every = -1;
     long long count = -1;
@@ -120,6 +144,8 @@ int main(int argc, char** argv) {
         } else if (arg == "-Q") {
             sql = value;
             haveSql = true;
+        } else if (arg == "--init") {
+            initAddress = value;
         } else if (arg == "--create-demo") {
             demoPath = value;
         } else if (arg == "--feed") {
@@ -144,6 +170,13 @@ int main(int argc, char** argv) {
             return 2;
         }
         ++i;
+    }
+    if (!initAddress.empty()) {
+        if (!address.empty() || haveSql || !demoPath.empty() || !feedPath.empty()) {
+            Usage();
+            return 2;
+        }
+        return Init(initAddress);
     }
     if (!demoPath.empty() && address.empty() && feedPath.empty()) return CreateDemo(demoPath, demo);
     if (!feedPath.empty() && address.empty() && demoPath.empty() && every >= 0)

@@ -176,6 +176,22 @@ TEST_P(StatementSuite, RecordUpdates) {
     EXPECT_TRUE(boxes_.Shown().empty());
 }
 
+// Keys go in without quotes, so a key that is not a whole integer makes no statement at all.
+TEST_P(StatementSuite, KeysThatAreNotIntegersRefuseTheStatement) {
+    for (const std::string key : {"0 or 1=1", " 3", "3 ", "３", "", "-", "3;", "0x3", "1e3",
+                                  "12345678901234567890"}) {
+        SCOPED_TRACE("key [" + key + "]");
+        EXPECT_EQ(sql::MarkProcessedSql(key), "");
+        EXPECT_EQ(sql::UpdateCommentSql("MARK", key), "");
+        EXPECT_EQ(sql::UpdateAgentSql("MARK", key), "");
+        EXPECT_EQ(sql::CallbackListSql(true, ListKind::All, key, kDay1, kDay3, ""), "");
+        EXPECT_EQ(sql::NewCountSql(key, kDay1, kDay3, ""), "");
+    }
+    EXPECT_NE(sql::MarkProcessedSql("-1"), "");
+    EXPECT_FALSE(Env().ExecuteSQL(sql::UpdateCommentSql("MARK", "0 or 1=1")));
+    EXPECT_EQ(First("select count(*) from RST_INB where COMMENT = 'MARK'"), "0");
+}
+
 TEST_P(StatementSuite, CallbackRateProcedure) {
     Rows rows = Query(sql::CallbackRateSql("demo", kDay1, kDay3));
     ASSERT_FALSE(rows.empty());

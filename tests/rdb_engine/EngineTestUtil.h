@@ -15,9 +15,12 @@
 
 namespace enginetest {
 
+// Opens path, making a new database when it does not exist yet.
 inline std::unique_ptr<rdb::Engine> OpenEngine(const std::string& path) {
     rdb::Error err;
-    auto engine = rdb::Engine::Open(path, &err);
+    rdb::Engine::Options options;
+    options.create = true;
+    auto engine = rdb::Engine::Open(path, options, &err);
     EXPECT_TRUE(engine) << err.code << " " << err.message;
     return engine;
 }

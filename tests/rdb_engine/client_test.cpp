@@ -37,6 +37,8 @@ class Client : public ::testing::Test {
 protected:
     void SetUp() override {
         address_ = "file:" + dir_.File("client.db");
+        rdb::Error made;
+        ASSERT_TRUE(rdb::InitDatabase(dir_.File("client.db"), nullptr, &made)) << made.message;
         h_ = RDBServerOpen(address_.c_str(), "8907");
         ASSERT_GT(h_, 0);
         Execute("insert into USER_INFO (USER_ID, USER_NM, PASSWORD) values ('demo', '데모', 'pw')");

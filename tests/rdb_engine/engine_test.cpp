@@ -279,6 +279,21 @@ TEST(EngineCache, RepeatedNestedAndInterruptedRunsOfOneStatement) {
         ASSERT_EQ(Rows(*engine, "select " + std::to_string(i)), std::vector<std::string>{std::to_string(i) + ":;"});
 }
 
+// One connection sent many different long statements keeps none of them: its caches are
+// bounded in bytes, not only in entries.
+TEST(EngineCache, LongStatementsAreNotKept) {
+    TempDir dir;
+    auto engine = OpenEngine(dir.File("cache.db"));
+    ASSERT_TRUE(engine);
+    ASSERT_EQ(Rows(*engine, "select 1").size(), 1u);
+    const sqlite3_int64 before = sqlite3_memory_used();
+    for (int i = 0; i < 100; ++i) {
+        const std::string sql = "select " + std::to_string(i) + ", '" + std::string(70 * 1024, 'x') + "'";
+        ASSERT_EQ(Rows(*engine, sql).size(), 1u);
+    }
+    EXPECT_LT(sqlite3_memory_used() - before, 1024 * 1024);
+}
+
 TEST(EngineConcurrency, AWriterDoesNotBlockAReaderOfTheSameFile) {
     TempDir dir;
     const std::string path = dir.File("w.db");

@@ -123,4 +123,52 @@ TEST_F(Rdbcli, FeedAddsRequestsAndPrintsTheirKeys) {
     EXPECT_EQ(empty.err.rfind("error ", 0), 0u) << empty.err;
 }
 
+TEST_F(Rdbcli, InitCreatesTheSchemaOnceAndNamesWhatItCannotInit) {
+    const std::string path = dir_->File("init.db");
+    Result r = RunCli(*dir_, {"--init", "file:" + path});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "created database file:" + path + "\n");
+    r = RunCli(*dir_, {"-S", "file:" + path, "-Q", "select count(*) from RST_INB"});
+    EXPECT_EQ(r.out, "0:;\n") << r.err;
+    r = RunCli(*dir_, {"-S", "file:" + path, "-Q", "insert into USER_INFO (USER_ID) values ('u')"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    // Running it again keeps what is there.
+    r = RunCli(*dir_, {"--init", "file:" + path});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    r = RunCli(*dir_, {"-S", "file:" + path, "-Q", "select USER_ID from USER_INFO"});
+    EXPECT_EQ(r.out, "u:;\n");
+
+    r = RunCli(*dir_, {"--init", "nowhere:/x"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("nowhere:/x"), std::string::npos) << r.err;
+}
+
+// The stock sqlite3 program, with the one documented line, reads and checks our files.
+TEST_F(Rdbcli, StockSqliteToolLoadsTheCollationAndChecksTheFile) {
+    auto sqlite = [&](const std::string& load, const std::string& sql) {
+        std::string cmd = "sqlite3 -batch";
+        if (!load.empty()) cmd += " -cmd " + Quote(".load " + load);
+        cmd += " " + Quote(db_) + " " + Quote(sql) + " 2>&1";
+        Result r;
+        FILE* p = popen(cmd.c_str(), "r");
+        if (p == nullptr) return r;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
+        const int status = pclose(p);
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return r;
+    };
+    const Result bare = sqlite("", "pragma integrity_check");
+    EXPECT_NE(bare.out.find("no such collation sequence: CI_PAD"), std::string::npos) << bare.out;
+
+    const Result checked = sqlite(ORVANTA_SQLITE_EXTENSION, "pragma integrity_check");
+    EXPECT_EQ(checked.exitCode, 0) << checked.out;
+    EXPECT_EQ(checked.out, "ok\n");
+    // The collation at work: case and trailing blanks ignored, through the index as well.
+    const Result rows = sqlite(ORVANTA_SQLITE_EXTENSION,
+                               "select USER_NM from USER_INFO where USER_ID = 'DEMO  ';"
+                               "select count(*) from USER_AGENT_INFO where USER_ID = 'Demo' and AGENT_NM = '김상담 '");
+    EXPECT_EQ(rows.out, "데모상사\n1\n");
+}
+
 }  // namespace

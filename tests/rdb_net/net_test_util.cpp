@@ -31,7 +31,9 @@ void Exec(sqlite3* db, const std::string& sql) {
 
 void CreateNetTestDatabase(const std::string& path, int records) {
     rdb::Error err;
-    auto engine = rdb::Engine::Open(path, &err);
+    rdb::Engine::Options options;
+    options.create = true;
+    auto engine = rdb::Engine::Open(path, options, &err);
     if (!engine) throw std::runtime_error("cannot create " + path + ": " + err.message);
     sqlite3* db = engine->Handle();
     Exec(db, "BEGIN");

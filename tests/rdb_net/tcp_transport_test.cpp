@@ -2,10 +2,12 @@
 // with the right codes, and a desk that survives the gateway going away and coming back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -481,6 +483,48 @@ TEST(TcpTransportFaults, MalformedOrOutOfStepReplies) {
         EXPECT_EQ(desk.Query("NEW_ACS", "select 1", nullptr, &count, &err), RDB_E_PROTOCOL);
         EXPECT_EQ(err.nCode, RDB_E_PROTOCOL);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// An UPDATE that reached the gateway may have been applied: after the link drops it must not
+// be sent again, or it could be applied twice.
+TEST(TcpTransportFaults, RequestIsNeverResentOnceTheGatewayHasReadIt) {
+    std::mutex mutex;
+    std::vector<std::string> seen;  // every request read, on any connection
+    FakeGateway fake([&](rdb::net::Socket& s, rdb::net::FrameDecoder& d) {
+        rdb::net::FrameView f;
+        if (!FakeGateway::ReadFrame(s, d, &f)) return;
+        std::string reply;
+        rdb::net::AppendHelloOk(reply, {});
+        FakeGateway::Send(s, reply);
+        // Answers the first request of the connection, reads the next and hangs up.
+        for (int n = 0; n < 2; ++n) {
+            rdb::net::RequestMsg req;
+            if (!FakeGateway::ReadFrame(s, d, &f) || !rdb::net::ParseRequest(f, &req)) return;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                seen.emplace_back(req.sql);
+            }
+            if (n == 0) {
+                reply.clear();
+                rdb::net::AppendDone(reply, {req.requestId, 1});
+                FakeGateway::Send(s, reply);
+            }
+        }
+    });
+    rdb::TcpTransport desk("127.0.0.1", fake.Port());
+    desk.SetTimeouts(Short());
+    RDB_ERROR err{};
+    ASSERT_EQ(desk.Execute("NEW_ACS", "update RST_INB set IS_PRINT = '1' where ACS_ID = 1 ", &err), 1);
+    const std::string second = "update RST_INB set AGENT_NM = '김상담' where ACS_ID = 2 ";
+    EXPECT_LT(desk.Execute("NEW_ACS", second, &err), 0);
+    EXPECT_EQ(err.nCode, RDB_E_DISCONNECTED) << err.szMessage;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), second), 1) << "the request was sent again";
 }
 
 }  // namespace

@@ -102,7 +102,9 @@ std::string Quote(const char* text) {
 
 void CreateFixtureDatabase(const std::string& path) {
     rdb::Error err;
-    auto engine = rdb::Engine::Open(path, &err);
+    rdb::Engine::Options options;
+    options.create = true;
+    auto engine = rdb::Engine::Open(path, options, &err);
     if (!engine) throw std::runtime_error("cannot create fixture database: " + err.message);
     for (const char* sql : kFixtureSql) {
         if (!engine->Execute(sql, nullptr, &err)) throw std::runtime_error(std::string(sql) + ": " + err.message);

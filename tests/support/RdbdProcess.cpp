@@ -75,6 +75,11 @@ bool RdbdProcess::Start(const std::string& dbPath, uint16_t port,
     std::vector<std::string> args = {binary, "--db", dbPath, "--listen",
                                      "127.0.0.1:" + std::to_string(port)};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    if (addressSpaceKiB_ > 0) {
+        // The shell sets the limit and becomes rdbd, so the pid stays the gateway's.
+        args.insert(args.begin(), {"/bin/sh", "-c",
+                                   "ulimit -v " + std::to_string(addressSpaceKiB_) + " && exec \"$0\" \"$@\""});
+    }
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -91,7 +96,7 @@ bool RdbdProcess::Start(const std::string& dbPath, uint16_t port,
                                      O_WRONLY | O_APPEND | O_CREAT, 0644);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (rc != 0) {

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,6 +32,10 @@ public:
     // Stop, then Start with the same database, port and arguments.
     bool Restart(int timeoutMs = 30000);
 
+    // Runs the gateway under an address-space limit (as `ulimit -v` would), so that a large
+    // allocation fails inside it. 0: no limit. Takes effect at the next Start.
+    void SetAddressSpaceLimitKiB(size_t kib) { addressSpaceKiB_ = kib; }
+
     bool Running() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
     uint16_t Port() const { return port_; }
@@ -53,4 +58,5 @@ private:
     std::vector<std::string> extraArgs_;
     std::string logPath_;
     std::string error_;
+    size_t addressSpaceKiB_ = 0;
 };
