@@ -58,4 +58,7 @@ struct Translation {
 // it does not know). Never crashes on any input.
 bool TranslateToSqlite(std::string_view tsql, Translation* out, std::string* error);
 
+// The same for PostgreSQL.
+bool TranslateToPostgres(std::string_view tsql, Translation* out, std::string* error);
+
 }  // namespace rdb

@@ -16,6 +16,7 @@
 #include "rdb/client/Transport.h"
 #include "rdb/engine/DemoData.h"
 #include "rdb/engine/Engine.h"
+#include "rdb/pg/PgTools.h"
 
 namespace {
 
@@ -97,6 +98,8 @@ int Feed(const std::string& path, double every, long long count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // PostgreSQL databases (and --copy onto one) have their own commands.
+    if (rdb::pg::ToolWants(argc, argv)) return rdb::pg::RunTool(argc, argv);
     std::string address, sql, demoPath, feedPath;
     bool haveSql = false;
     double every = -1;
