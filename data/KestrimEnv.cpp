@@ -12,6 +12,7 @@
 #include "data/Statements.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
+#include "rdb/pg/PgConn.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -70,7 +71,8 @@ bool CKestrimEnv::SaveServerAddress() {
 }
 
 bool CKestrimEnv::RDBServerOpen() {
-    WriteLog(kLogServerOpen, m_strServerIp.c_str(), m_strPort.c_str());
+    // A database address may carry a password; the log never does.
+    WriteLog(kLogServerOpen, rdb::pg::RedactAddress(m_strServerIp).c_str(), m_strPort.c_str());
     m_hRdb = ::RDBServerOpen(m_strServerIp.c_str(), m_strPort.c_str());
     return m_hRdb != 0;
 }

@@ -28,12 +28,15 @@ int EnvMs(const char* name, int fallback) {
 }
 
 // The server says goodbye (shutdown, termination by an administrator) on an idle
-// connection as a FATAL notice: that connection must not carry the next statement.
+// connection as a notice, FATAL or, on an immediate shutdown, a WARNING with the shutdown's
+// SQLSTATE: that connection must not carry the next statement.
 void OnNotice(void* arg, const PGresult* result) {
     const char* severity = PQresultErrorField(result, PG_DIAG_SEVERITY_NONLOCALIZED);
-    if (severity == nullptr) return;
-    const std::string_view s = severity;
-    if (s == "FATAL" || s == "PANIC") *static_cast<bool*>(arg) = true;
+    const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+    const std::string_view s = severity != nullptr ? severity : "";
+    const std::string_view st = state != nullptr ? state : "";
+    if (s == "FATAL" || s == "PANIC" || st.substr(0, 4) == "57P0" || st.substr(0, 2) == "08")
+        *static_cast<bool*>(arg) = true;
 }
 
 // Errors after which the session is gone: connection exceptions, and the server shutting
@@ -149,7 +152,14 @@ bool PgTransport::Usable() {
     p.fd = PQsocket(c);
     p.events = POLLIN;
     if (p.fd < 0) return false;
-    if (poll(&p, 1, 0) > 0 && !PQconsumeInput(c)) return false;
+    // A goodbye and the end of the stream may arrive apart: look twice.
+    for (int look = 0; look < 2 && poll(&p, 1, 0) > 0; ++look) {
+        if (!PQconsumeInput(c)) return false;
+        // Reading only buffers; parsing hands a goodbye to the notice hook, which dooms the
+        // connection, instead of leaving it to be taken for the next statement's answer.
+        PQisBusy(c);
+        if (doomed_ || PQstatus(c) != CONNECTION_OK) return false;
+    }
     return PQstatus(c) == CONNECTION_OK && !doomed_;
 }
 
