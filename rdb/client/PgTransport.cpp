@@ -176,15 +176,17 @@ bool PgTransport::Send(const Translation& t, std::string* error) {
     }
     // A procedure call: its arguments are bound, so it goes through the extended protocol,
     // the limit and the call pipelined in front of one Sync (one transaction, one round trip).
-    std::string call = "SELECT * FROM " + pg::QuoteIdent(c, AsciiLower(t.call.name)) + "(";
+    // The adapter writes the call's text; a name alone is called with its ASCII letters
+    // folded, as unquoted names are.
+    std::string call = t.sql;
+    if (call.empty()) call = "SELECT * FROM " + pg::QuoteIdent(c, AsciiLower(t.call.name)) + "(";
     std::vector<const char*> values;
     for (size_t i = 0; i < t.call.args.size(); ++i) {
-        if (i > 0) call += ", ";
-        call += "$" + std::to_string(i + 1);
+        if (t.sql.empty()) call += (i > 0 ? ", $" : "$") + std::to_string(i + 1);
         const bool isNull = i < t.call.argIsNull.size() && t.call.argIsNull[i];
         values.push_back(isNull ? nullptr : t.call.args[i].c_str());
     }
-    call += ")";
+    if (t.sql.empty()) call += ")";
     const char* limitValue[] = {limit.c_str()};
     if (PQenterPipelineMode(c) == 1 &&
         PQsendQueryParams(c, kLimitSql, 1, nullptr, limitValue, nullptr, nullptr, 0) == 1 &&

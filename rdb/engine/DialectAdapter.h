@@ -74,7 +74,4 @@ bool TranslateToSqlite(std::string_view tsql, Translation* out, std::string* err
 // in ASCII lower case, so they name what the same name unquoted names.
 bool TranslateToPostgres(std::string_view tsql, Translation* out, std::string* error);
 
-// The same for PostgreSQL.
-bool TranslateToPostgres(std::string_view tsql, Translation* out, std::string* error);
-
 }  // namespace rdb
