@@ -29,7 +29,7 @@
 //
 // Error codes (nCode): engine errors carry the engine's own positive code; failures to
 // reach the server or to talk to it carry the negative RDB_E_* codes below. PostgreSQL
-// errors carry the SQLSTATE read as a base-36 number (42P01 -> 6925681) and a message
+// errors carry the SQLSTATE read as a base-36 number (42P01 -> 6844177) and a message
 // that begins with the SQLSTATE.
 #pragma once
 

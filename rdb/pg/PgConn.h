@@ -44,7 +44,7 @@ inline constexpr int kConnectTimeoutMs = 10000;
 ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool* timedOut = nullptr);
 
 // The positive error code of a SQLSTATE: its five characters read as a base-36 number
-// ("42P01" -> 6,925,681). Reversed by SqlStateFromCode. A missing or malformed state
+// ("42P01" -> 6,844,177). Reversed by SqlStateFromCode. A missing or malformed state
 // gives the code of XX000 (internal error).
 int32_t CodeFromSqlState(std::string_view state);
 std::string SqlStateFromCode(int32_t code);

@@ -303,6 +303,7 @@ TEST(PgErrorCodes, EverySqlStateHasItsOwnPositiveCode) {
         EXPECT_GT(code, 0) << state;
         EXPECT_EQ(rdb::pg::SqlStateFromCode(code), state);
     }
+    EXPECT_EQ(rdb::pg::CodeFromSqlState("42P01"), 6844177);  // the figure the README gives operators
     EXPECT_EQ(rdb::pg::CodeFromSqlState("42p01"), rdb::pg::CodeFromSqlState("XX000"));  // malformed
     EXPECT_EQ(rdb::pg::CodeFromSqlState(""), rdb::pg::CodeFromSqlState("XX000"));
 }
