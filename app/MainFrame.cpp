@@ -28,6 +28,7 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessagePresenter.h"
+#include "rdb/pg/PgConn.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
@@ -164,7 +165,7 @@ void CMainFrame::ExitProcess(int nExitCode) {
 }
 
 void CMainFrame::SetFrameTitle() {
-    m_strTitle = QString::fromStdString(platform::StrFormat(res::kMainTitleFormat, g_pEnv->m_strServerIp.c_str()));
+    m_strTitle = QString::fromStdString(platform::StrFormat(res::kMainTitleFormat, rdb::pg::RedactAddress(g_pEnv->m_strServerIp).c_str()));
     UpdateCaption();
 }
 

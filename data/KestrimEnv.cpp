@@ -16,6 +16,7 @@
 #include "platform/MessageBox.h"
 #include "platform/PrivateProfile.h"
 #include "rdb/client/Transport.h"
+#include "rdb/pg/PgConn.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -88,7 +89,8 @@ bool CKestrimEnv::SaveServerAddress(std::vector<std::string>* pFailedFiles) {
 }
 
 bool CKestrimEnv::RDBServerOpen() {
-    WriteLog(kLogServerOpen, m_strServerIp.c_str(), m_strPort.c_str());
+    // A database address may carry a password; the log never does.
+    WriteLog(kLogServerOpen, rdb::pg::RedactAddress(m_strServerIp).c_str(), m_strPort.c_str());
     m_hRdb = ::RDBServerOpen(m_strServerIp.c_str(), m_strPort.c_str());
     if (m_hRdb == 0) {
         // The boxes the desk shows later say only that the database failed; the reason

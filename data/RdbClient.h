@@ -2,6 +2,9 @@
 //
 // Server address:
 //   "file:PATH"      the database file PATH, opened by the engine inside this process
+//   "postgresql://[user@]host[:port]/dbname[?param=value...]" (or "postgres://..."): a
+//                    PostgreSQL server through libpq (any libpq connection URI, service=NAME
+//                    included; passwords belong in ~/.pgpass, PGPASSFILE or the service file)
 //   "HOST" or "HOST:PORT" with any other text: TCP to the rdbd gateway at HOST, port
 //                    taken from the address when it names one, else from the port argument
 //
@@ -25,7 +28,9 @@
 // byte of a value is changed.
 //
 // Error codes (nCode): engine errors carry the engine's own positive code; failures to
-// reach the server or to talk to it carry the negative RDB_E_* codes below.
+// reach the server or to talk to it carry the negative RDB_E_* codes below. PostgreSQL
+// errors carry the SQLSTATE read as a base-36 number (42P01 -> 6844177) and a message
+// that begins with the SQLSTATE.
 #pragma once
 
 #include <stdint.h>

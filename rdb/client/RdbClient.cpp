@@ -11,6 +11,7 @@
 #include <string>
 
 #include "rdb/client/Transport.h"
+#include "rdb/pg/PgConn.h"
 
 namespace rdb {
 namespace {
@@ -117,6 +118,7 @@ RDB_ERROR LastServerOpenError() { return t_lastOpenError; }
 std::unique_ptr<Transport> MakeTransport(const std::string& address, const std::string& port,
                                          RDB_ERROR* err) {
     static const std::string kFilePrefix = "file:";
+    if (pg::IsPostgresAddress(address)) return MakePgTransport(address);
     if (address.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
         const std::string path = address.substr(kFilePrefix.size());
         if (path.empty()) {

@@ -1,6 +1,6 @@
 // One connection handle of the client library stands for one Transport: the embedded
-// engine or the TCP link to rdbd. RdbClient.cpp maps handles to transports and turns the
-// results into the five calls' results.
+// engine, the TCP link to rdbd or a PostgreSQL server. RdbClient.cpp maps handles to
+// transports and turns the results into the five calls' results.
 #pragma once
 
 #include <cstdint>
@@ -34,7 +34,8 @@ public:
     virtual int32_t Execute(const std::string& db, const std::string& sql, RDB_ERROR* err) = 0;
 };
 
-// "file:PATH" -> embedded engine on PATH; anything else -> TCP. Never returns null for a
+// "file:PATH" -> embedded engine on PATH; "postgresql://..." or "postgres://..." -> libpq;
+// anything else -> TCP. Never returns null for a
 // TCP address (the link connects on demand); returns null when the embedded database
 // cannot be opened, with err filled.
 std::unique_ptr<Transport> MakeTransport(const std::string& address, const std::string& port,
@@ -43,6 +44,7 @@ std::unique_ptr<Transport> MakeTransport(const std::string& address, const std::
 // Factories, defined by the transport sources.
 std::unique_ptr<Transport> MakeEmbeddedTransport(const std::string& path, RDB_ERROR* err);
 std::unique_ptr<Transport> MakeTcpTransport(const std::string& host, uint16_t port);
+std::unique_ptr<Transport> MakePgTransport(const std::string& uri);
 
 // Fills an error record safely (message cut to fit at a character boundary, always
 // NUL-terminated). A null record is ignored.

@@ -389,14 +389,49 @@ bool FillDemoData(Engine& engine, const DemoOptions& options, Error* err) {
     return true;
 }
 
+namespace {
+
+Record FeedRecord(const std::vector<FeedService>& services, uint32_t seed) {
+    std::mt19937 rng(seed);
+    const FeedService& svc = services[Pick(rng, static_cast<uint32_t>(services.size()))];
+    const std::time_t now = std::time(nullptr);
+    const std::tm tm = LocalTime(now);
+    Record r;
+    r.svcId = svc.id;
+    r.userId = svc.user;
+    r.recvPhone = PhoneNumber(rng);
+    r.callerId = Chance(rng, 80) ? r.recvPhone : PhoneNumber(rng);
+    r.custInfo = svc.type == 1 ? CustInfo(rng) : "";
+    r.dialDate = Format("%04d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
+    r.dialTime = Format("%02d%02d%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
+    r.commTime = std::to_string(5 + Pick(rng, 300));
+    r.isPrint = "0";
+    r.isCallback = "1";
+    r.isDelete = "0";
+    r.resReply = "0";
+    return r;
+}
+
+}  // namespace
+
+const char* const kFeedUserId = kUsers[0].id;
+
+const char* const kFeedColumns[14] = {"SVC_ID",   "USER_ID",   "RECV_PHONE",  "CALLER_ID", "CUST_INFO",
+                                      "DIAL_DATE", "DIAL_TIME", "COMM_TIME",   "IS_PRINT",  "IS_CALLBACK",
+                                      "IS_DELETE", "RES_REPLY", "COMMENT",     "AGENT_NM"};
+
+std::vector<std::optional<std::string>> FeedRequestValues(const std::vector<FeedService>& services,
+                                                          uint32_t seed) {
+    const Record r = FeedRecord(services, seed);
+    auto orNull = [](const std::string& v) { return v.empty() ? std::nullopt : std::optional<std::string>(v); };
+    return {std::to_string(r.svcId), r.userId,     r.recvPhone,  r.callerId,    r.custInfo,
+            r.dialDate,              r.dialTime,   r.commTime,   r.isPrint,     r.isCallback,
+            r.isDelete,              r.resReply,   orNull(r.comment), orNull(r.agent)};
+}
+
 int64_t FeedOneRequest(Engine& engine, uint32_t seed, Error* err) {
     sqlite3* db = engine.Handle();
-    struct Svc {
-        int id;
-        int type;
-        std::string user;
-    };
-    std::vector<Svc> services;
+    std::vector<FeedService> services;
     {
         Statement q(db,
                     "SELECT SVC_ID, SVC_TYPE, USER_ID FROM SERVICE_INFO WHERE USER_ID = ?1 AND "
@@ -418,25 +453,8 @@ int64_t FeedOneRequest(Engine& engine, uint32_t seed, Error* err) {
         }
         return -1;
     }
-    std::mt19937 rng(seed);
-    const Svc& svc = services[Pick(rng, static_cast<uint32_t>(services.size()))];
-    const std::time_t now = std::time(nullptr);
-    const std::tm tm = LocalTime(now);
-    Record r;
-    r.svcId = svc.id;
-    r.userId = svc.user;
-    r.recvPhone = PhoneNumber(rng);
-    r.callerId = Chance(rng, 80) ? r.recvPhone : PhoneNumber(rng);
-    r.custInfo = svc.type == 1 ? CustInfo(rng) : "";
-    r.dialDate = Format("%04d%02d%02d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
-    r.dialTime = Format("%02d%02d%02d", tm.tm_hour, tm.tm_min, tm.tm_sec);
-    r.commTime = std::to_string(5 + Pick(rng, 300));
-    r.isPrint = "0";
-    r.isCallback = "1";
-    r.isDelete = "0";
-    r.resReply = "0";
     Statement ins(db, kInsertRecord);
-    if (!ins.ok() || !InsertRecord(ins, r)) return SetDbError(db, err), -1;
+    if (!ins.ok() || !InsertRecord(ins, FeedRecord(services, seed))) return SetDbError(db, err), -1;
     return sqlite3_last_insert_rowid(db);
 }
 

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace rdb {
 
@@ -26,6 +28,24 @@ bool FillDemoData(Engine& engine, const DemoOptions& options, Error* err);
 // Adds one new unprocessed callback request for today to a random demo service of type 1
 // or 2. Returns its ACS_ID, or -1 on error.
 int64_t FeedOneRequest(Engine& engine, uint32_t seed, Error* err);
+
+// What a fed request needs to know of a service.
+struct FeedService {
+    int id = 0;
+    int type = 0;
+    std::string user;
+};
+
+// The user whose services the feed picks from.
+extern const char* const kFeedUserId;
+
+// Columns of a fed request's INSERT INTO RST_INB, in the order of FeedRequestValues.
+extern const char* const kFeedColumns[14];
+
+// The values of one new unprocessed callback request for today on a service picked from
+// services (not empty) by seed; NULL as nullopt. The same request FeedOneRequest inserts.
+std::vector<std::optional<std::string>> FeedRequestValues(const std::vector<FeedService>& services,
+                                                          uint32_t seed);
 
 // The demo logins, for printing by the tools: the user and one agent (ID, password).
 struct DemoLogin { const char* loginId; const char* password; const char* what; };

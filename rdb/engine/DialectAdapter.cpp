@@ -90,20 +90,22 @@ bool IsTextFunction(std::string_view w) {
     return InSet(kFunctions, w);
 }
 
-// SQLite type for the target type of convert(type, x); empty when unknown.
-std::string_view CastType(std::string_view w) {
+// The kind of value convert(type, x) makes; each target spells it in its own type name.
+enum class CastKind : uint8_t { None, Text, Integer, BigInt, SmallInt, Real, Float, Numeric };
+
+CastKind CastTarget(std::string_view w) {
     static const std::unordered_set<std::string_view> kText = {"char", "varchar", "nchar",  "nvarchar",
                                                                "text", "ntext",   "sysname"};
-    static const std::unordered_set<std::string_view> kInteger = {"int", "bigint", "smallint", "tinyint",
-                                                                  "bit"};
-    static const std::unordered_set<std::string_view> kReal = {"float", "real"};
     static const std::unordered_set<std::string_view> kNumeric = {"decimal", "numeric", "money",
                                                                   "smallmoney"};
-    if (InSet(kText, w)) return "TEXT";
-    if (InSet(kInteger, w)) return "INTEGER";
-    if (InSet(kReal, w)) return "REAL";
-    if (InSet(kNumeric, w)) return "NUMERIC";
-    return {};
+    if (InSet(kText, w)) return CastKind::Text;
+    if (SqlWordIs(w, "int") || SqlWordIs(w, "bit")) return CastKind::Integer;
+    if (SqlWordIs(w, "bigint")) return CastKind::BigInt;
+    if (SqlWordIs(w, "smallint") || SqlWordIs(w, "tinyint")) return CastKind::SmallInt;
+    if (SqlWordIs(w, "real")) return CastKind::Real;
+    if (SqlWordIs(w, "float")) return CastKind::Float;
+    if (InSet(kNumeric, w)) return CastKind::Numeric;
+    return CastKind::None;
 }
 
 bool IsTok(const Node& n, SqlTokenKind k) { return n.kind == Node::Kind::Tok && n.tok->kind == k; }
@@ -345,13 +347,13 @@ size_t ScanSegment(const Seq& s, size_t i, size_t e, Segment* seg) {
 
 bool ConvertTargetIsText(const Node& paren) {
     const Seq& a = paren.kids;
-    return !a.empty() && IsWord(a[0]) && CastType(a[0].tok->text) == "TEXT";
+    return !a.empty() && IsWord(a[0]) && CastTarget(a[0].tok->text) == CastKind::Text;
 }
 
 bool CastTargetIsText(const Node& paren) {
     const Seq& a = paren.kids;
     for (size_t i = 0; i + 1 < a.size(); ++i) {
-        if (IsWord(a[i], "as")) return IsWord(a[i + 1]) && CastType(a[i + 1].tok->text) == "TEXT";
+        if (IsWord(a[i], "as")) return IsWord(a[i + 1]) && CastTarget(a[i + 1].tok->text) == CastKind::Text;
     }
     return false;
 }
@@ -436,6 +438,9 @@ enum : uint8_t {
     kDropKeepGap = 4,  // leave the node out, its blanks go to the next node
     kAliasItem = 8,    // select item NAME = expr; end = item end
     kRollup = 16,      // SELECT ... WITH ROLLUP; end = end of that select
+    kBareAlias = 32,   // the alias of a select item written "expr NAME"
+    kOrderBy = 64,     // ORDER of ORDER BY; end = end of its list
+    kLike = 128,       // LIKE; end = end of its pattern
 };
 
 struct Mark {
@@ -456,8 +461,14 @@ bool EndsSelectList(const Node& n) {
 
 bool EndsSelect(const Node& n) { return IsOp(n, ";") || IsSetOperator(n) || IsWord(n, "select"); }
 
-// Reads the select whose SELECT word is at i; marks its NAME = expr items and whether it
-// rolls up. Returns the index where its select list ends.
+// Another ORDER ends a list too, so that a run of them is read in linear time.
+bool EndsOrderList(const Node& n) {
+    return EndsSelect(n) || IsWord(n, "offset") || IsWord(n, "fetch") || IsWord(n, "for") ||
+           IsWord(n, "option") || IsWord(n, "limit") || IsWord(n, "order");
+}
+
+// Reads the select whose SELECT word is at i; marks its aliases and whether it rolls up.
+// Returns the index where its select list ends.
 size_t PlanSelect(const Seq& s, size_t b, size_t i, size_t e, std::vector<Mark>& m) {
     size_t j = i + 1;
     while (j < e && (IsWord(s[j], "distinct") || IsWord(s[j], "all"))) ++j;
@@ -473,6 +484,8 @@ size_t PlanSelect(const Seq& s, size_t b, size_t i, size_t e, std::vector<Mark>&
         if (ie - ib >= 3 && IsAliasName(s[ib]) && IsOp(s[ib + 1], "=")) {
             m[ib - b].flags |= kAliasItem;
             m[ib - b].end = ie;
+        } else if (ie - ib >= 2 && IsAliasName(s[ie - 1]) && EndsValue(s[ie - 2])) {
+            m[ie - 1 - b].flags |= kBareAlias;
         }
     }
     size_t selEnd = listEnd;
@@ -488,7 +501,10 @@ size_t PlanSelect(const Seq& s, size_t b, size_t i, size_t e, std::vector<Mark>&
     return listEnd;
 }
 
-void MakePlan(const Seq& s, size_t b, size_t e, std::vector<Mark>& m) {
+// concatBindsTighter: whether the target's || binds tighter than + and - (as in SQLite) or
+// looser (as in PostgreSQL); the parentheses that keep SQL Server's left-to-right reading
+// differ accordingly.
+void MakePlan(const Seq& s, size_t b, size_t e, bool concatBindsTighter, std::vector<Mark>& m) {
     m.assign(e - b, Mark{});
     bool inFrom = false;
     for (size_t i = b; i < e; ++i) {
@@ -524,6 +540,18 @@ void MakePlan(const Seq& s, size_t b, size_t e, std::vector<Mark>& m) {
             if (SqlWordIs(w, "select")) {
                 // Items are planned here; the scan goes on inside them for hints and dbo.
                 PlanSelect(s, b, i, e, m);
+            } else if (SqlWordIs(w, "order") && i + 1 < e && IsWord(s[i + 1], "by")) {
+                size_t end = i + 2;
+                while (end < e && !EndsOrderList(s[end])) ++end;
+                m[i - b].flags |= kOrderBy;
+                m[i - b].end = end;
+            } else if (SqlWordIs(w, "like")) {
+                Segment pattern;
+                const size_t end = ScanSegment(s, i + 1, e, &pattern);
+                if (pattern.complete && end > i + 1) {
+                    m[i - b].flags |= kLike;
+                    m[i - b].end = end;
+                }
             }
         }
     }
@@ -533,24 +561,33 @@ void MakePlan(const Seq& s, size_t b, size_t e, std::vector<Mark>& m) {
     for (size_t i = b; i < e;) {
         const size_t k = ScanSegment(s, i, e, &seg);
         if (seg.ops.size() > 0 && SegmentIsStringy(s, seg)) {
-            // || binds tighter than * / % and -, so such terms and a left part holding a
-            // binary minus are put in parentheses.
-            bool leftHasMinus = false;
+            // Where || binds tighter than * / % and -, such terms and a left part holding a
+            // binary minus are put in parentheses; where it binds looser than + and -, a left
+            // part holding a join is put in parentheses before a minus.
+            bool leftHasMinus = false, leftHasConcat = false;
+            auto wrapLeft = [&](size_t t) {
+                ++m[seg.terms[0].b - b].open;
+                ++m[seg.terms[t - 1].e - 1 - b].close;
+            };
             for (size_t t = 0; t < seg.terms.size(); ++t) {
                 if (t > 0) {
                     const size_t op = seg.ops[t - 1];
                     if (IsOp(s[op], "+")) {
                         m[op - b].flags |= kConcat;
-                        if (leftHasMinus) {
-                            ++m[seg.terms[0].b - b].open;
-                            ++m[seg.terms[t - 1].e - 1 - b].close;
+                        if (concatBindsTighter && leftHasMinus) {
+                            wrapLeft(t);
                             leftHasMinus = false;
                         }
+                        leftHasConcat = true;
                     } else {
+                        if (!concatBindsTighter && leftHasConcat) {
+                            wrapLeft(t);
+                            leftHasConcat = false;
+                        }
                         leftHasMinus = true;
                     }
                 }
-                if (seg.terms[t].compound) {
+                if (concatBindsTighter && seg.terms[t].compound) {
                     ++m[seg.terms[t].b - b].open;
                     ++m[seg.terms[t].e - 1 - b].close;
                 }
@@ -561,7 +598,7 @@ void MakePlan(const Seq& s, size_t b, size_t e, std::vector<Mark>& m) {
 }
 
 // ---------------------------------------------------------------------------------------
-// Writing the SQLite text
+// Writing the text: one walk over the plan; each target spells what differs.
 
 struct GroupColumn {
     std::string qualifier;  // table or alias before the name, if written
@@ -569,11 +606,13 @@ struct GroupColumn {
     size_t b = 0, e = 0;  // node range in the select's sequence
 };
 
-// Active while one grouping level of a rollup is written: rolled-up columns read NULL and
-// grouping(col) becomes 1 or 0.
+// Active while the items of a rollup are written. Where the target unions the grouping
+// levels itself, rolled-up columns read NULL and grouping(col) becomes 1 or 0; where the
+// target rolls up natively (native), names keep their values and grouping() stays.
 struct Rolled {
     const std::vector<GroupColumn>* columns = nullptr;
     std::vector<bool> rolled;
+    bool native = false;
 };
 
 struct GapState {
@@ -583,9 +622,26 @@ struct GapState {
 
 bool SameName(const std::string& a, const std::string& b) { return SqlWordIs(a, Lower(b)); }
 
+// One SELECT ... GROUP BY ... WITH ROLLUP as read from the statement.
+struct RollupShape {
+    struct Item {
+        size_t b = 0, e = 0;              // the expression
+        const SqlToken* alias = nullptr;  // its alias, if written
+        std::string name;                 // the result column's name
+    };
+    std::vector<Item> items;
+    std::vector<GroupColumn> cols;
+    const Seq* colSeq = nullptr;       // the sequence the columns are in
+    size_t from = 0, group = 0;        // FROM ... WHERE ... is [from, group)
+    size_t having = 0, havingEnd = 0;  // HAVING word and the end of its condition; selEnd if none
+    size_t order = 0;                  // first node after ORDER BY; selEnd if none
+    size_t selEnd = 0;
+};
+
 class Emitter {
 public:
     Emitter(std::string_view input, std::string* error) : input_(input), error_(error) {}
+    virtual ~Emitter() = default;
 
     bool Failed() const { return failed_; }
 
@@ -593,7 +649,7 @@ public:
                    bool suppressFirstGap) {
         if (failed_ || b >= e) return;
         std::vector<Mark> m;
-        MakePlan(s, b, e, m);
+        MakePlan(s, b, e, ConcatBindsTighter(), m);
         GapState g;
         g.suppress = suppressFirstGap;
         size_t i = b;
@@ -615,13 +671,36 @@ public:
                 ++i;
                 continue;
             }
-            const size_t next = EmitNode(s, i, e, rolled, out, g, mk);
+            size_t next = i;
+            if (!EmitTargetMarked(s, i, e, rolled, mk, out, g, &next))
+                next = EmitNode(s, i, e, rolled, out, g, mk);
             for (size_t k = i; k < next; ++k) out.append(m[k - b].close, ')');
             i = next;
         }
     }
 
-private:
+protected:
+    // --- What the targets write differently ---------------------------------------------
+    virtual bool ConcatBindsTighter() const = 0;
+    // The target's function for isnull(a, b).
+    virtual std::string_view IsNullFunction() const = 0;
+    virtual std::string_view TypeName(CastKind kind) const = 0;
+    // A token written as itself: words, names, literals, operators other than a string '+'.
+    // The text is the token's own or lives in spelled_ until the next call.
+    virtual std::string_view Spell(const SqlToken& t) = 0;
+    // The name after AS for an alias token (word, quoted or bracketed name, or string).
+    virtual std::string AliasName(const SqlToken& t) = 0;
+    // Whether two output characters, written side by side, would read as one token.
+    virtual bool NeedsBlank(char /*prev*/, char /*next*/) const { return false; }
+    // Marks only one target acts on; true when the node (up to *next) was written.
+    virtual bool EmitTargetMarked(const Seq& /*s*/, size_t /*i*/, size_t /*e*/, const Rolled* /*rolled*/,
+                                  const Mark& /*mk*/, std::string& /*out*/, GapState& /*g*/,
+                                  size_t* /*next*/) {
+        return false;
+    }
+    virtual void EmitRollupSelect(const Seq& s, const RollupShape& r, std::string& out) = 0;
+
+    // --- Shared by the targets ----------------------------------------------------------
     void Fail(std::string msg) {
         if (!failed_) *error_ = std::move(msg);
         failed_ = true;
@@ -641,6 +720,19 @@ private:
         out += own;
     }
 
+    // Appends text, with a blank first where the two would otherwise run together.
+    void Put(std::string& out, std::string_view text) const {
+        if (!out.empty() && !text.empty() && NeedsBlank(out.back(), text.front())) out += ' ';
+        out += text;
+    }
+
+    std::string Render(const Seq& s, size_t b, size_t e, const Rolled* rolled) {
+        std::string text;
+        EmitRange(s, b, e, rolled, text, true);
+        return text;
+    }
+
+private:
     // Writes the node at i (and what belongs to it); returns the index after it.
     size_t EmitNode(const Seq& s, size_t i, size_t e, const Rolled* rolled, std::string& out, GapState& g,
                     const Mark& mk) {
@@ -649,7 +741,7 @@ private:
         auto head = [&](std::string_view text) {
             WriteGap(g, n.tok->gap, out);
             out.append(mk.open, '(');
-            out += text;
+            Put(out, text);
         };
         if (n.kind == Node::Kind::Paren) {
             head("(");
@@ -664,7 +756,7 @@ private:
             head(n.tok->text);
             EmitRange(n.kids, 0, n.kids.size(), rolled, out, false);
             out += n.close->gap;
-            out += n.close->text;
+            Put(out, n.close->text);
             return i + 1;
         }
         const SqlToken& t = *n.tok;
@@ -673,10 +765,10 @@ private:
             WriteGap(g, t.gap, out);
             EmitRange(s, i + 2, mk.end, rolled, out, true);
             out += " AS ";
-            out += t.kind == SqlTokenKind::Word ? std::string(t.text) : QuoteName(NameText(t));
+            out += AliasName(t);
             return mk.end;
         }
-        if (rolled && IsName(n) && (i == 0 || !IsOp(s[i - 1], "."))) {
+        if (rolled && !rolled->native && IsName(n) && (i == 0 || !IsOp(s[i - 1], "."))) {
             size_t j = i;
             while (j + 2 < e && j - i < 4 && IsOp(s[j + 1], ".") && IsName(s[j + 2])) j += 2;
             if (!(j + 1 < e && IsParen(s[j + 1])) && !(j + 1 < e && IsOp(s[j + 1], "."))) {
@@ -696,11 +788,11 @@ private:
                         return i + 2;
                     }
                     if (SqlWordIs(w, "isnull")) {
-                        head("ifnull");
+                        head(IsNullFunction());
                         return i + 1;
                     }
                     if (SqlWordIs(w, "substring")) {
-                        head("substr");
+                        head("substr");  // both engines' name for it
                         return i + 1;
                     }
                     if (rolled && SqlWordIs(w, "grouping")) {
@@ -710,6 +802,10 @@ private:
                             Fail("grouping() at offset " + std::to_string(t.offset) +
                                  " must name a column of the GROUP BY");
                             return i + 2;
+                        }
+                        if (rolled->native) {
+                            head(w);
+                            return i + 1;
                         }
                         head(rolled->rolled[static_cast<size_t>(col)] ? "1" : "0");
                         return i + 2;
@@ -726,13 +822,7 @@ private:
                         return i + 2;
                     }
                 }
-                head(t.text);
-                return i + 1;
-            case SqlTokenKind::BracketName:
-                head(QuoteName(Unquote(t.text)));
-                return i + 1;
-            case SqlTokenKind::NString:
-                head(t.text.substr(1));
+                head(Spell(t));
                 return i + 1;
             case SqlTokenKind::Operator:
                 if (mk.flags & kConcat)
@@ -742,10 +832,10 @@ private:
                 else if (t.text == "!>")
                     head("<=");
                 else
-                    head(t.text);
+                    head(Spell(t));
                 return i + 1;
             default:
-                head(t.text);
+                head(Spell(t));
                 return i + 1;
         }
     }
@@ -763,17 +853,18 @@ private:
         const auto [tb, te] = args[0];
         const bool typeOk =
             te > tb && IsWord(a[tb]) && (te - tb == 1 || (te - tb == 2 && IsParen(a[tb + 1])));
-        const std::string_view type = typeOk ? CastType(a[tb].tok->text) : std::string_view{};
-        if (type.empty()) return Fail("convert() to this type is not supported" + where);
+        const CastKind kind = typeOk ? CastTarget(a[tb].tok->text) : CastKind::None;
+        if (kind == CastKind::None) return Fail("convert() to this type is not supported" + where);
         WriteGap(g, t.gap, out);
         out.append(mk.open, '(');
-        out += "CAST(";
+        Put(out, "CAST(");
         EmitRange(a, args[1].first, args[1].second, rolled, out, true);
         out += " AS ";
-        out += type;
+        out += TypeName(kind);
         out += ')';
     }
 
+protected:
     // Reads a column reference of 1 to 3 parts in [b, e); false if it is anything else.
     static bool ReadColumn(const Seq& s, size_t b, size_t e, GroupColumn* col) {
         std::vector<std::string> parts;
@@ -804,31 +895,38 @@ private:
         return -1;
     }
 
-    std::string Render(const Seq& s, size_t b, size_t e, const Rolled* rolled) {
-        std::string text;
-        EmitRange(s, b, e, rolled, text, true);
-        return text;
+private:
+    // SELECT items FROM ... GROUP BY c1, ..., cn WITH ROLLUP [HAVING ...] [ORDER BY ...]:
+    // read here, written by the target.
+    void EmitRollup(const Seq& s, size_t sel, size_t selEnd, std::string& out, GapState& g) {
+        RollupShape r;
+        if (!ReadRollup(s, sel, selEnd, &r)) return;
+        ++rollupDepth_;
+        WriteGap(g, s[sel].tok->gap, out);
+        EmitRollupSelect(s, r, out);
+        --rollupDepth_;
     }
 
-    // SELECT items FROM ... GROUP BY c1, ..., cn WITH ROLLUP [HAVING ...] [ORDER BY ...]
-    // becomes the union of the n + 1 grouping levels, sorted as SQL Server returns a rollup:
-    // by c1, c2, ... with NULLs first, each subtotal after its detail rows, the total last.
-    void EmitRollup(const Seq& s, size_t sel, size_t selEnd, std::string& out, GapState& g) {
+    bool ReadRollup(const Seq& s, size_t sel, size_t selEnd, RollupShape* r) {
         const std::string where = " (WITH ROLLUP at offset " + std::to_string(s[sel].tok->offset) + ")";
-        if (rollupDepth_ > 0) return Fail("a rollup inside a rollup is not supported" + where);
+        auto fail = [&](const char* msg) {
+            Fail(msg + where);
+            return false;
+        };
+        if (rollupDepth_ > 0) return fail("a rollup inside a rollup is not supported");
         const bool afterSetOp = (sel > 0 && IsSetOperator(s[sel - 1])) ||
                                 (sel > 1 && IsWord(s[sel - 1], "all") && IsSetOperator(s[sel - 2]));
         if (afterSetOp || (selEnd < s.size() && IsSetOperator(s[selEnd])))
-            return Fail("a rollup inside UNION is not supported" + where);
+            return fail("a rollup inside UNION is not supported");
         size_t j = sel + 1;
         if (j < selEnd && (IsWord(s[j], "distinct") || IsWord(s[j], "all") || IsWord(s[j], "top")))
-            return Fail("DISTINCT or TOP with a rollup is not supported" + where);
+            return fail("DISTINCT or TOP with a rollup is not supported");
         size_t from = j;
         while (from < selEnd && !EndsSelectList(s[from])) ++from;
-        if (from >= selEnd || !IsWord(s[from], "from")) return Fail("a rollup needs a FROM clause" + where);
+        if (from >= selEnd || !IsWord(s[from], "from")) return fail("a rollup needs a FROM clause");
         size_t group = from;
         while (group + 1 < selEnd && !(IsWord(s[group], "group") && IsWord(s[group + 1], "by"))) ++group;
-        if (group + 1 >= selEnd) return Fail("a rollup needs GROUP BY" + where);
+        if (group + 1 >= selEnd) return fail("a rollup needs GROUP BY");
 
         // GROUP BY a, b WITH ROLLUP, or GROUP BY ROLLUP(a, b).
         const size_t gb = group + 2;
@@ -842,105 +940,356 @@ private:
         } else {
             while (colsEnd < selEnd && !IsWord(s[colsEnd], "with")) ++colsEnd;
             if (colsEnd + 1 >= selEnd || !IsWord(s[colsEnd + 1], "rollup"))
-                return Fail("only WITH ROLLUP is supported after GROUP BY" + where);
+                return fail("only WITH ROLLUP is supported after GROUP BY");
             after = colsEnd + 2;
         }
-        std::vector<GroupColumn> cols;
         for (const auto& [cb, ce] : SplitCommas(*colSeq, colsBegin, colsEnd)) {
             GroupColumn col;
-            if (!ReadColumn(*colSeq, cb, ce, &col))
-                return Fail("a rollup can only group by column names" + where);
-            cols.push_back(std::move(col));
+            if (!ReadColumn(*colSeq, cb, ce, &col)) return fail("a rollup can only group by column names");
+            r->cols.push_back(std::move(col));
         }
-        if (cols.size() > kMaxRollupColumns) return Fail("a rollup over too many columns" + where);
-        size_t having = selEnd, havingEnd = selEnd, order = selEnd;
+        if (r->cols.size() > kMaxRollupColumns) return fail("a rollup over too many columns");
+        r->colSeq = colSeq;
+        r->from = from;
+        r->group = group;
+        r->selEnd = selEnd;
+        r->having = r->havingEnd = r->order = selEnd;
         size_t k = after;
         if (k < selEnd && IsWord(s[k], "having")) {
-            having = k;
+            r->having = k;
             while (k < selEnd && !IsWord(s[k], "order")) ++k;
-            havingEnd = k;
+            r->havingEnd = k;
         }
         if (k + 1 < selEnd && IsWord(s[k], "order") && IsWord(s[k + 1], "by")) {
-            order = k + 2;
+            r->order = k + 2;
             k = selEnd;
         }
-        if (k != selEnd) return Fail("unexpected text after WITH ROLLUP" + where);
+        if (k != selEnd) return fail("unexpected text after WITH ROLLUP");
 
-        struct Item {
-            size_t b, e;
-            std::string name;
-        };
-        std::vector<Item> items;
         for (const auto& [ib, ie] : SplitCommas(s, j, from)) {
-            if (ib == ie) return Fail("empty select item" + where);
-            if (IsOp(s[ie - 1], "*")) return Fail("select * with a rollup is not supported" + where);
-            Item it{ib, ie, {}};
+            if (ib == ie) return fail("empty select item");
+            if (IsOp(s[ie - 1], "*")) return fail("select * with a rollup is not supported");
+            RollupShape::Item it{ib, ie, nullptr, {}};
             if (ie - ib >= 3 && IsAliasName(s[ib]) && IsOp(s[ib + 1], "=")) {
-                it = Item{ib + 2, ie, NameText(*s[ib].tok)};
+                it = {ib + 2, ie, s[ib].tok, {}};
             } else if (ie - ib >= 3 && IsWord(s[ie - 2], "as") && IsAliasName(s[ie - 1])) {
-                it = Item{ib, ie - 2, NameText(*s[ie - 1].tok)};
+                it = {ib, ie - 2, s[ie - 1].tok, {}};
             } else if (ie - ib >= 2 && IsAliasName(s[ie - 1]) && EndsValue(s[ie - 2])) {
-                it = Item{ib, ie - 1, NameText(*s[ie - 1].tok)};
-            } else {
-                GroupColumn ref;
-                it.name = ReadColumn(s, ib, ie, &ref)
-                              ? ref.name
-                              : std::string(input_.substr(s[ib].tok->offset,
-                                                          EndOffset(s[ie - 1]) - s[ib].tok->offset));
+                it = {ib, ie - 1, s[ie - 1].tok, {}};
             }
-            items.push_back(std::move(it));
+            GroupColumn ref;
+            if (it.alias)
+                it.name = NameText(*it.alias);
+            else if (ReadColumn(s, ib, ie, &ref))
+                it.name = ref.name;
+            else
+                it.name =
+                    std::string(input_.substr(s[ib].tok->offset, EndOffset(s[ie - 1]) - s[ib].tok->offset));
+            r->items.push_back(std::move(it));
         }
-
-        ++rollupDepth_;
-        std::vector<std::string> colText;
-        for (const GroupColumn& c : cols) colText.push_back(Render(*colSeq, c.b, c.e, nullptr));
-        WriteGap(g, s[sel].tok->gap, out);
-        out += "SELECT ";
-        for (size_t c = 0; c < items.size(); ++c) {
-            if (c > 0) out += ", ";
-            out += "orv_c" + std::to_string(c) + " AS " + QuoteName(items[c].name);
-        }
-        out += " FROM (";
-        const size_t n = cols.size();
-        for (size_t level = 0; level <= n && !failed_; ++level) {
-            Rolled r{&cols, std::vector<bool>(n, false)};
-            for (size_t c = n - level; c < n; ++c) r.rolled[c] = true;
-            if (level > 0) out += " UNION ALL ";
-            out += "SELECT ";
-            for (size_t c = 0; c < items.size(); ++c) {
-                EmitRange(s, items[c].b, items[c].e, &r, out, true);
-                out += " AS orv_c" + std::to_string(c) + ", ";
-            }
-            for (size_t c = 0; c < n; ++c) {
-                if (c > 0) out += ", ";
-                out += (r.rolled[c] ? "1" : "0") + std::string(" AS orv_r") + std::to_string(c) + ", ";
-                out += (r.rolled[c] ? std::string("NULL") : colText[c]) + " AS orv_k" + std::to_string(c);
-            }
-            EmitRange(s, from, group, nullptr, out, false);  // FROM ... WHERE ...: real values
-            out += " GROUP BY ";
-            if (level == n) out += "NULL";  // one total row, and none over no rows
-            for (size_t c = 0; c + level < n; ++c) {
-                if (c > 0) out += ", ";
-                out += colText[c];
-            }
-            if (having < selEnd) EmitRange(s, having, havingEnd, &r, out, false);
-        }
-        out += ") ORDER BY ";
-        if (order < selEnd) {
-            EmitRange(s, order, selEnd, nullptr, out, true);
-            out += ", ";
-        }
-        for (size_t c = 0; c < n; ++c) {
-            if (c > 0) out += ", ";
-            out += "orv_r" + std::to_string(c) + ", orv_k" + std::to_string(c);
-        }
-        --rollupDepth_;
+        return true;
     }
 
     std::string_view input_;
     std::string* error_;
     bool failed_ = false;
     int rollupDepth_ = 0;
+
+protected:
+    std::string spelled_;  // what Spell returned, when not the token's own text
+};
+
+// ---------------------------------------------------------------------------------------
+// SQLite
+
+class SqliteEmitter final : public Emitter {
+public:
+    using Emitter::Emitter;
+
+private:
+    bool ConcatBindsTighter() const override { return true; }
+    std::string_view IsNullFunction() const override { return "ifnull"; }
+
+    std::string_view TypeName(CastKind kind) const override {
+        // In CastKind's order, None first.
+        static constexpr std::string_view kNames[] = {"",        "TEXT", "INTEGER", "INTEGER",
+                                                      "INTEGER", "REAL", "REAL",    "NUMERIC"};
+        return kNames[static_cast<size_t>(kind)];
+    }
+
+    std::string_view Spell(const SqlToken& t) override {
+        if (t.kind == SqlTokenKind::BracketName) return spelled_ = QuoteName(Unquote(t.text));
+        if (t.kind == SqlTokenKind::NString) return t.text.substr(1);
+        return t.text;
+    }
+
+    std::string AliasName(const SqlToken& t) override {
+        return t.kind == SqlTokenKind::Word ? std::string(t.text) : QuoteName(NameText(t));
+    }
+
+    // The union of the n + 1 grouping levels, sorted as SQL Server returns a rollup:
+    //   SELECT orv_c0 AS "item0", ... FROM (level 0 UNION ALL ... UNION ALL level n)
+    //   ORDER BY [the statement's own ORDER BY,] orv_r0, orv_k0, ..., orv_r{n-1}, orv_k{n-1}
+    void EmitRollupSelect(const Seq& s, const RollupShape& r, std::string& out) override {
+        std::vector<std::string> colText;
+        for (const GroupColumn& c : r.cols) colText.push_back(Render(*r.colSeq, c.b, c.e, nullptr));
+        out += "SELECT ";
+        for (size_t c = 0; c < r.items.size(); ++c) {
+            if (c > 0) out += ", ";
+            out += "orv_c" + std::to_string(c) + " AS " + QuoteName(r.items[c].name);
+        }
+        out += " FROM (";
+        const size_t n = r.cols.size();
+        for (size_t level = 0; level <= n && !Failed(); ++level) {
+            Rolled rolled{&r.cols, std::vector<bool>(n, false), false};
+            for (size_t c = n - level; c < n; ++c) rolled.rolled[c] = true;
+            if (level > 0) out += " UNION ALL ";
+            out += "SELECT ";
+            for (size_t c = 0; c < r.items.size(); ++c) {
+                EmitRange(s, r.items[c].b, r.items[c].e, &rolled, out, true);
+                out += " AS orv_c" + std::to_string(c) + ", ";
+            }
+            for (size_t c = 0; c < n; ++c) {
+                if (c > 0) out += ", ";
+                out += (rolled.rolled[c] ? "1" : "0") + std::string(" AS orv_r") + std::to_string(c) + ", ";
+                out +=
+                    (rolled.rolled[c] ? std::string("NULL") : colText[c]) + " AS orv_k" + std::to_string(c);
+            }
+            EmitRange(s, r.from, r.group, nullptr, out, false);  // FROM ... WHERE ...: real values
+            out += " GROUP BY ";
+            if (level == n) out += "NULL";  // one total row, and none over no rows
+            for (size_t c = 0; c + level < n; ++c) {
+                if (c > 0) out += ", ";
+                out += colText[c];
+            }
+            if (r.having < r.selEnd) EmitRange(s, r.having, r.havingEnd, &rolled, out, false);
+        }
+        out += ") ORDER BY ";
+        if (r.order < r.selEnd) {
+            EmitRange(s, r.order, r.selEnd, nullptr, out, true);
+            out += ", ";
+        }
+        for (size_t c = 0; c < n; ++c) {
+            if (c > 0) out += ", ";
+            out += "orv_r" + std::to_string(c) + ", orv_k" + std::to_string(c);
+        }
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// PostgreSQL
+
+bool IsPgOperatorChar(char c) {
+    static constexpr std::string_view kChars = "+-*/<>=~!@#%^&|`?";
+    return kChars.find(c) != std::string_view::npos;
+}
+
+bool IsPgNameChar(char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           c == '$' || c >= 0x80;
+}
+
+// The name PostgreSQL makes of the same name unquoted: ASCII letters in lower case.
+std::string PgName(std::string_view name) { return QuoteName(Lower(name)); }
+
+class PostgresEmitter final : public Emitter {
+public:
+    using Emitter::Emitter;
+
+private:
+    bool ConcatBindsTighter() const override { return false; }
+    std::string_view IsNullFunction() const override { return "coalesce"; }
+
+    std::string_view TypeName(CastKind kind) const override {
+        static constexpr std::string_view kNames[] = {"",         "TEXT", "INTEGER",          "BIGINT",
+                                                      "SMALLINT", "REAL", "DOUBLE PRECISION", "NUMERIC"};
+        return kNames[static_cast<size_t>(kind)];
+    }
+
+    std::string_view Spell(const SqlToken& t) override {
+        switch (t.kind) {
+            case SqlTokenKind::Word:
+                // '@' and '#' are operators to PostgreSQL: such a name stays one name.
+                if (t.text.find_first_of("@#") != std::string_view::npos) return spelled_ = PgName(t.text);
+                return t.text;
+            case SqlTokenKind::QuotedName:
+            case SqlTokenKind::BracketName:
+                return spelled_ = PgName(Unquote(t.text));
+            case SqlTokenKind::String:
+                return Literal(t.text);
+            case SqlTokenKind::NString:
+                return Literal(t.text.substr(1));
+            case SqlTokenKind::Number:
+                if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X')) return HexNumber(t);
+                return t.text;
+            case SqlTokenKind::Operator:
+                return t.text == "^" ? "#" : t.text;  // bitwise exclusive or
+            case SqlTokenKind::Other:
+                // $1 would be a parameter and $$ the start of a string to PostgreSQL.
+                if (t.text == "$") Fail("'$' at offset " + std::to_string(t.offset) + " is not supported");
+                return t.text;
+            default:
+                return t.text;
+        }
+    }
+
+    std::string AliasName(const SqlToken& t) override {
+        return t.kind == SqlTokenKind::Word ? std::string(Spell(t)) : PgName(NameText(t));
+    }
+
+    // A string literal that reads the same whatever standard_conforming_strings says: a
+    // backslash would escape the next character where it is off, so such a literal is
+    // written as an escape string with the backslashes doubled.
+    std::string_view Literal(std::string_view quoted) {
+        if (quoted.find('\\') == std::string_view::npos) return quoted;
+        spelled_ = "E";
+        for (char c : quoted) {
+            spelled_ += c;
+            if (c == '\\') spelled_ += '\\';
+        }
+        return spelled_;
+    }
+
+    // 0x1F is an integer to the embedded engine; PostgreSQL 15 has no such literal.
+    std::string_view HexNumber(const SqlToken& t) {
+        const std::string_view digits = t.text.substr(2);
+        const std::string where = " at offset " + std::to_string(t.offset);
+        if (digits.empty() || digits.size() > 16 ||
+            digits.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
+            Fail("hexadecimal literal" + where + " is not supported");
+            return {};
+        }
+        uint64_t v = 0;
+        for (char c : digits) {
+            const int d = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+            v = v * 16 + static_cast<uint64_t>(d);
+        }
+        if (v > static_cast<uint64_t>(INT64_MAX)) {
+            Fail("hexadecimal literal" + where + " is too large");
+            return {};
+        }
+        return spelled_ = std::to_string(v);
+    }
+
+    bool NeedsBlank(char prev, char next) const override {
+        if (IsPgOperatorChar(prev) && IsPgOperatorChar(next)) return true;  // "%-" is one operator
+        if (IsPgNameChar(prev) && IsPgNameChar(next)) return true;
+        // E'..', U&'..' and U&".." are literals and names of their own to PostgreSQL, and two
+        // quoted runs side by side would read as one with a doubled quote inside.
+        if ((IsPgNameChar(prev) || prev == '&') && (next == '\'' || next == '"')) return true;
+        return prev == next && (prev == '\'' || prev == '"');
+    }
+
+    bool EmitTargetMarked(const Seq& s, size_t i, size_t e, const Rolled* rolled, const Mark& mk,
+                          std::string& out, GapState& g, size_t* next) override {
+        if (mk.flags & kAliasItem) return false;
+        const SqlToken& t = *s[i].tok;
+        if (mk.flags & kBareAlias) {
+            // PostgreSQL takes only some words as an alias without AS, and no string.
+            WriteGap(g, t.gap, out);
+            if (out.empty() || out.back() != ' ') out += ' ';
+            out += "AS ";
+            out += AliasName(t);
+            *next = i + 1;
+            return true;
+        }
+        if (t.kind == SqlTokenKind::String || t.kind == SqlTokenKind::NString) {
+            // Two literals with a line break between them are one literal to PostgreSQL.
+            WriteGap(g, t.gap, out);
+            size_t k = out.size();
+            while (k > 0 && (out[k - 1] == ' ' || out[k - 1] == '\t' || out[k - 1] == '\n' ||
+                             out[k - 1] == '\r' || out[k - 1] == '\v' || out[k - 1] == '\f'))
+                --k;
+            if (k > 0 && out[k - 1] == '\'' && out.find_first_of("\r\n", k) != std::string::npos) {
+                out.resize(k);
+                out += ' ';
+            }
+            out.append(mk.open, '(');
+            Put(out, Spell(t));
+            *next = i + 1;
+            return true;
+        }
+        if (mk.flags & kOrderBy) {
+            WriteGap(g, t.gap, out);
+            out.append(mk.open, '(');
+            Put(out, t.text);
+            out += s[i + 1].tok->gap;
+            out += s[i + 1].tok->text;
+            EmitOrderItems(s, i + 2, mk.end, rolled, out, false);
+            *next = mk.end;
+            return true;
+        }
+        if (mk.flags & kLike) {
+            // No nondeterministic collation takes LIKE: the match runs under "C" and ILIKE
+            // ignores the case of ASCII letters only, as the embedded engine's LIKE does; no
+            // escape character, as there.
+            WriteGap(g, t.gap, out);
+            out.append(mk.open, '(');
+            Put(out, "ILIKE (");
+            EmitRange(s, i + 1, mk.end, rolled, out, true);
+            out += ") COLLATE \"C\"";
+            if (!(mk.end < e && IsWord(s[mk.end], "escape"))) out += " ESCAPE ''";
+            *next = mk.end;
+            return true;
+        }
+        return false;
+    }
+
+    // NULL sorts first in SQL Server and in the embedded engine, last in PostgreSQL.
+    void EmitOrderItems(const Seq& s, size_t b, size_t e, const Rolled* rolled, std::string& out,
+                        bool suppressFirstGap) {
+        bool first = true;
+        for (const auto& [ib, ie] : SplitCommas(s, b, e)) {
+            if (!first) {
+                out += s[ib - 1].tok->gap;
+                out += ',';
+            }
+            EmitRange(s, ib, ie, rolled, out, first && suppressFirstGap);
+            first = false;
+            if (ib == ie) continue;
+            bool nulls = false;
+            for (size_t k = ib; k < ie; ++k) nulls = nulls || IsWord(s[k], "nulls");
+            if (!nulls) out += IsWord(s[ie - 1], "desc") ? " NULLS LAST" : " NULLS FIRST";
+        }
+    }
+
+    // GROUP BY ROLLUP, sorted explicitly as SQL Server returns a rollup: by c1, c2, ... with
+    // NULLs first, each subtotal after its rows, the total last. coalesce(c) names the table
+    // column even where a select item has the same name. A rollup over no rows gives no rows,
+    // not a total row.
+    void EmitRollupSelect(const Seq& s, const RollupShape& r, std::string& out) override {
+        const Rolled native{&r.cols, {}, true};
+        out += "SELECT ";
+        for (size_t c = 0; c < r.items.size(); ++c) {
+            if (c > 0) out += ", ";
+            EmitRange(s, r.items[c].b, r.items[c].e, &native, out, true);
+            if (r.items[c].alias) {
+                out += " AS ";
+                out += AliasName(*r.items[c].alias);
+            }
+        }
+        EmitRange(s, r.from, r.group, nullptr, out, false);
+        std::vector<std::string> colText;
+        for (const GroupColumn& c : r.cols) colText.push_back(Render(*r.colSeq, c.b, c.e, nullptr));
+        out += " GROUP BY ROLLUP(";
+        for (size_t c = 0; c < colText.size(); ++c) out += (c > 0 ? ", " : "") + colText[c];
+        out += ") HAVING ";
+        if (r.having < r.selEnd) {
+            out += '(';
+            EmitRange(s, r.having + 1, r.havingEnd, &native, out, true);
+            out += ") AND ";
+        }
+        out += "count(*) > 0 ORDER BY ";
+        if (r.order < r.selEnd) {
+            EmitOrderItems(s, r.order, r.selEnd, nullptr, out, true);
+            out += ", ";
+        }
+        for (size_t c = 0; c < colText.size(); ++c) {
+            if (c > 0) out += ", ";
+            out += "GROUPING(" + colText[c] + "), coalesce(" + colText[c] + ") NULLS FIRST";
+        }
+    }
 };
 
 // ---------------------------------------------------------------------------------------
@@ -955,7 +1304,9 @@ bool IsNameTok(const SqlToken& t) {
            t.kind == SqlTokenKind::BracketName;
 }
 
-bool ParseCall(const std::vector<SqlToken>& t, Translation* out, std::string* error) {
+// *nameParts receives the parts of the procedure's name, the dbo. prefix left out.
+bool ParseCall(const std::vector<SqlToken>& t, Translation* out, std::vector<std::string>* nameParts,
+               std::string* error) {
     auto fail = [&](const std::string& msg, const SqlToken& at) {
         *error = "malformed procedure call: " + msg + " at offset " + std::to_string(at.offset);
         return false;
@@ -979,6 +1330,7 @@ bool ParseCall(const std::vector<SqlToken>& t, Translation* out, std::string* er
     ProcedureCall call;
     if (parts.size() >= 2 && SqlWordIs(Lower(parts[parts.size() - 2]), "dbo")) {
         call.name = parts.back();
+        parts.erase(parts.begin(), parts.end() - 1);
     } else {
         for (size_t p = 0; p < parts.size(); ++p) call.name += (p ? "." : "") + parts[p];
     }
@@ -1041,12 +1393,27 @@ bool ParseCall(const std::vector<SqlToken>& t, Translation* out, std::string* er
     if (t[i].kind != SqlTokenKind::End) return fail("unexpected text after the call", t[i]);
     out->kind = Translation::Kind::Call;
     out->call = std::move(call);
+    *nameParts = std::move(parts);
     return true;
 }
 
-}  // namespace
+enum class Target { Sqlite, Postgres };
 
-bool TranslateToSqlite(std::string_view tsql, Translation* out, std::string* error) {
+// The statement that runs a procedure on PostgreSQL, where it is a function: its arguments
+// are the parameters $1..$n, bound by the caller.
+std::string PostgresCallText(const std::vector<std::string>& nameParts, size_t argCount) {
+    std::string sql = "SELECT * FROM ";
+    for (size_t p = 0; p < nameParts.size(); ++p) {
+        if (p > 0) sql += '.';
+        sql += PgName(nameParts[p]);
+    }
+    sql += '(';
+    for (size_t a = 0; a < argCount; ++a) sql += (a > 0 ? ", $" : "$") + std::to_string(a + 1);
+    sql += ')';
+    return sql;
+}
+
+bool Translate(std::string_view tsql, Target target, Translation* out, std::string* error) {
     std::string scratch;
     if (!error) error = &scratch;
     error->clear();
@@ -1064,13 +1431,18 @@ bool TranslateToSqlite(std::string_view tsql, Translation* out, std::string* err
     const SqlToken& first = toks[0];
     if (IsOpTok(first, "{") || (first.kind == SqlTokenKind::Word &&
                                 (SqlWordIs(first.text, "exec") || SqlWordIs(first.text, "execute")))) {
-        return ParseCall(toks, out, error);
+        std::vector<std::string> nameParts;
+        if (!ParseCall(toks, out, &nameParts, error)) return false;
+        if (target == Target::Postgres) out->sql = PostgresCallText(nameParts, out->call.args.size());
+        return true;
     }
     Node root;
     if (!BuildTree(toks, &root, error)) return false;
     std::string sql;
     sql.reserve(tsql.size() + tsql.size() / 4 + 16);
-    Emitter emitter(tsql, error);
+    SqliteEmitter sqlite(tsql, error);
+    PostgresEmitter postgres(tsql, error);
+    Emitter& emitter = target == Target::Sqlite ? static_cast<Emitter&>(sqlite) : postgres;
     emitter.EmitRange(root.kids, 0, root.kids.size(), nullptr, sql, false);
     if (emitter.Failed()) return false;
     if (sql.find_first_not_of(" \t\r\n\v\f") == std::string::npos) {
@@ -1080,6 +1452,16 @@ bool TranslateToSqlite(std::string_view tsql, Translation* out, std::string* err
     sql += toks.back().gap;
     out->sql = std::move(sql);
     return true;
+}
+
+}  // namespace
+
+bool TranslateToSqlite(std::string_view tsql, Translation* out, std::string* error) {
+    return Translate(tsql, Target::Sqlite, out, error);
+}
+
+bool TranslateToPostgres(std::string_view tsql, Translation* out, std::string* error) {
+    return Translate(tsql, Target::Postgres, out, error);
 }
 
 }  // namespace rdb

@@ -5,6 +5,7 @@
 //   rdbcli --create-demo PATH         create PATH (if needed) and fill the demo data set
 //   rdbcli --feed PATH --every SECONDS [--count N]
 //                                     add one new callback request every SECONDS
+//   rdbcli --copy FROM TO             copy a database file into an empty PostgreSQL database
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include "rdb/client/Transport.h"
 #include "rdb/engine/DemoData.h"
 #include "rdb/engine/Engine.h"
+#include "rdb/pg/PgTools.h"
 
 namespace {
 
@@ -30,8 +32,12 @@ void Usage(std::FILE* out = stderr) {
                  "   or: rdbcli --init ADDRESS\n"
                  "   or: rdbcli --create-demo PATH [--days N] [--per-day N] [--seed N]\n"
                  "   or: rdbcli --feed PATH --every SECONDS [--count N]\n"
+                 "   or: rdbcli --copy FROM TO\n"
                  "   or: rdbcli --help | --version\n"
-                 "ADDRESS is file:PATH for a local database file, or HOST[:PORT] of rdbd.\n");
+                 "ADDRESS is file:PATH for a local database file, postgresql://... for a\n"
+                 "PostgreSQL database, or HOST[:PORT] of rdbd. --init, --create-demo and --feed\n"
+                 "take a PostgreSQL address too; --copy copies a database file into an empty\n"
+                 "PostgreSQL database.\n");
 }
 
 int Fail(int32_t code, const char* message) {
@@ -126,6 +132,8 @@ int main(int argc, char** argv) {
     if (const int code = platform::AnswerHelpOrVersion(argc, argv, "rdbcli", ORVANTA_VERSION, Usage);
         code >= 0)
         return code;
+    // PostgreSQL databases (and --copy onto one) have their own commands.
+    if (rdb::pg::ToolWants(argc, argv)) return rdb::pg::RunTool(argc, argv);
     std::string address, sql, demoPath, feedPath, initAddress;
     bool haveSql = false;
     double every = -1;

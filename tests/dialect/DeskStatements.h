@@ -2,11 +2,23 @@
 // tests use, and the display texts the statements produce.
 #pragma once
 
+#include <cstdarg>
+#include <cstdio>
 #include <string>
 
 #include "data/Statements.h"
 
 namespace dialect_test {
+
+// printf into a string: how the desk fills its templates.
+inline std::string Fmt(const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    char buf[4096];
+    std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return buf;
+}
 
 inline constexpr const auto& kLoginUser = sql::kSqlLoginUser;
 inline constexpr const auto& kLoginAgent = sql::kSqlLoginAgent;
@@ -27,7 +39,7 @@ inline constexpr const auto& kGeneralAllTail = sql::kSqlGeneralAllTail;
 inline constexpr const auto& kAgentCondition = sql::kSqlAgentConditionHead;
 inline constexpr const auto& kListOrder = sql::kSqlListOrder;
 inline const std::string kCountStatement = std::string(sql::kSqlCountHead) + sql::kSqlCountTabs +
-                                          sql::kSqlCountMiddle + sql::kSqlCountTabs + sql::kSqlCountTail;
+                                           sql::kSqlCountMiddle + sql::kSqlCountTabs + sql::kSqlCountTail;
 inline constexpr const auto& kMarkPrinted = sql::kSqlMarkProcessed;
 inline constexpr const auto& kSetComment = sql::kSqlUpdateComment;
 inline constexpr const auto& kSetAgent = sql::kSqlUpdateAgent;

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,15 +20,6 @@ struct Result {
     std::vector<std::string> names;
     std::vector<Row> rows;
 };
-
-std::string Fmt(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    char buf[4096];
-    std::vsnprintf(buf, sizeof buf, fmt, ap);
-    va_end(ap);
-    return buf;
-}
 
 // Stand-ins for the display functions: a marker and the value, NULL stays NULL.
 void Prefixed(sqlite3_context* ctx, int, sqlite3_value** argv) {

@@ -1,0 +1,89 @@
+// "postgresql://..." (or "postgres://..."): the desk's statements on a PostgreSQL server
+// through libpq, translated from the desk's dialect, with the embedded engine's results.
+//
+// Connection: made at the first call and kept; before it is reused the transport checks
+// that the server has not closed it, and connects anew if it has. A statement is sent at
+// most once: when the connection is lost after a statement may have reached the server,
+// the call fails (RDB_E_DISCONNECTED) and the next call reconnects. Connecting gives up
+// after 10 s; TCP keepalives are on.
+//
+// Time limit: every statement carries its own server-side limit, set for its transaction
+// only (set_config(..., true)), so nothing of a call stays on the server's session and a
+// transaction-pooling proxy may hand the session to another desk. No named prepared
+// statements are used. If the server does not answer within the limit plus 10 s, the call
+// fails with RDB_E_TIMEOUT and the connection is dropped.
+//
+// Errors: a database error carries the positive code of its SQLSTATE (pg::CodeFromSqlState)
+// and "SQLSTATE: message"; connection failures carry RDB_E_CONNECT, RDB_E_TIMEOUT or
+// RDB_E_DISCONNECTED and a message naming the server (never its password).
+//
+// Rows are read completely before the first one reaches the callback, so a call made from
+// inside a row callback finds the connection free and uses it. One call at a time per
+// transport; calls from other threads wait.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "rdb/client/Transport.h"
+#include "rdb/engine/DialectAdapter.h"
+#include "rdb/pg/PgConn.h"
+
+namespace rdb {
+
+class PgTransport : public Transport {
+public:
+    using Translator = bool (*)(std::string_view tsql, Translation* out, std::string* error);
+
+    struct Limits {
+        int connectMs = pg::kConnectTimeoutMs;
+        int statementMs = 30000;  // 0: no limit
+        int graceMs = 10000;      // extra wait for the server's answer beyond the limit
+    };
+
+    PgTransport(std::string uri, Translator translate);
+    ~PgTransport() override;
+
+    int32_t Query(const std::string& db, const std::string& sql, const ClientRowFn& onRow,
+                  int32_t* rowCount, RDB_ERROR* err) override;
+    int32_t QueryFirst(const std::string& db, const std::string& sql, std::string* row,
+                       RDB_ERROR* err) override;
+    int32_t Execute(const std::string& db, const std::string& sql, RDB_ERROR* err) override;
+
+    void SetLimits(const Limits& limits);
+    Limits GetLimits() const;
+    // Drops the connection; the next call connects anew.
+    void Disconnect();
+    // The server as messages name it.
+    const std::string& ServerName() const { return serverName_; }
+
+    // The defaults, with RDB_TIMEOUT_MS (connect limit) and RDB_STATEMENT_TIMEOUT_MS
+    // (statement limit) from the environment when set.
+    static Limits LimitsFromEnvironment();
+
+private:
+    struct Outcome;
+    enum class Want { Rows, FirstRow, Nothing };
+
+    Outcome Run(const std::string& sql, Want want, const ClientRowFn& onRow);
+    bool Translate(const std::string& sql, Translation* out, std::string* error);
+    bool Usable();
+    bool Send(const Translation& t, std::string* error);
+    Outcome Collect(Want want, const ClientRowFn& onRow);
+
+    std::string uri_;
+    std::string serverName_;
+    Translator translate_;
+    Limits limits_;
+    mutable std::recursive_mutex mutex_;
+    pg::ConnPtr conn_;
+    bool doomed_ = false;
+    std::unordered_map<std::string, Translation> translations_;
+};
+
+std::unique_ptr<Transport> MakePgTransport(const std::string& uri);
+
+}  // namespace rdb

@@ -1,0 +1,69 @@
+// Small helpers over libpq shared by the desk's transport, the tools and the tests:
+// owned connections and results, connecting with the desk's limits, server names for
+// messages (never a password), and the error code of a SQLSTATE.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rdb::pg {
+
+struct ConnCloser {
+    void operator()(PGconn* c) const { PQfinish(c); }
+};
+struct ResultClearer {
+    void operator()(PGresult* r) const { PQclear(r); }
+};
+using ConnPtr = std::unique_ptr<PGconn, ConnCloser>;
+using ResultPtr = std::unique_ptr<PGresult, ResultClearer>;
+
+// "postgresql://..." or "postgres://..." (scheme letters in any case).
+bool IsPostgresAddress(std::string_view address);
+
+// How messages name the server of a connection URI: "USER@HOST:PORT/DB" with what the URI
+// gives ("service NAME" for a service entry). Never contains a password.
+std::string ServerName(const std::string& uri);
+
+// The URI with any password (user:PASSWORD@ or ?password=) replaced by "***", for logs
+// and window titles. Other addresses come back unchanged.
+std::string RedactAddress(const std::string& address);
+
+// Connect limit of the desk: each attempt gives up after this long.
+inline constexpr int kConnectTimeoutMs = 10000;
+
+// Connects to uri with TCP keepalives and a connect limit of timeoutMs for the whole
+// attempt (values given in the URI win over these defaults). Notices are not printed.
+// Null on failure, *error naming the server and saying why; *timedOut set when the limit
+// ran out.
+ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool* timedOut = nullptr);
+
+// The positive error code of a SQLSTATE: its five characters read as a base-36 number
+// ("42P01" -> 6,844,177). Reversed by SqlStateFromCode. A missing or malformed state
+// gives the code of XX000 (internal error).
+int32_t CodeFromSqlState(std::string_view state);
+std::string SqlStateFromCode(int32_t code);
+
+// "SQLSTATE: primary message" of a failed result, on one line.
+std::string ResultError(const PGresult* result);
+// The SQLSTATE of a failed result ("" when libpq produced the error itself).
+std::string ResultState(const PGresult* result);
+
+// Parameters in text form; nullopt is NULL.
+using Params = std::vector<std::optional<std::string>>;
+
+// Runs one statement with parameters. Returns the result when it succeeded (commands and
+// queries alike), else null with *error filled.
+ResultPtr Exec(PGconn* conn, const std::string& sql, const Params& params, std::string* error);
+// Runs statements without parameters (several allowed). False with *error on failure.
+bool Command(PGconn* conn, const std::string& sql, std::string* error);
+
+// An identifier quoted for SQL text.
+std::string QuoteIdent(PGconn* conn, std::string_view name);
+
+}  // namespace rdb::pg

@@ -1,0 +1,165 @@
+// rdbcli on PostgreSQL, the built binary run through the shell: --init, --create-demo,
+// --feed and --copy from an embedded database, after which the desk sees the same rows.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "data/Queries.h"
+#include "tests/support/Fixture.h"
+#include "tests/support/PgCluster.h"
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    std::string out;  // standard output and error together
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+Result Cli(const std::vector<std::string>& args) {
+    std::string cmd = Quote(RDBCLI_PATH);
+    for (const std::string& a : args) cmd += " " + Quote(a);
+    cmd += " 2>&1";
+    Result r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (p == nullptr) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string NewDatabase(const std::string& prefix) {
+    static std::atomic<int> next{0};
+    const std::string name = prefix + std::to_string(++next);
+    SharedPgCluster().Exec("CREATE DATABASE " + name + " OWNER " + kDeskLogin);
+    return name;
+}
+
+// Row strings through the client interface.
+std::vector<std::string> RowStrings(const std::string& address, const std::string& sql) {
+    static std::vector<std::string>* sink = nullptr;
+    std::vector<std::string> rows;
+    sink = &rows;
+    const RDBHANDLE h = RDBServerOpen(address.c_str(), "8907");
+    RDBSetEventCallBackFN([](int32_t, int32_t, int32_t, const char* row) -> int32_t {
+        sink->push_back(row);
+        return 1;
+    });
+    int32_t count = 0;
+    RDB_ERROR err{};
+    if (RDBQueryRecord(h, "NEW_ACS", 0, sql.c_str(), &count, &err) <= 0)
+        rows.push_back("<error " + std::to_string(err.nCode) + " " + err.szMessage + ">");
+    sink = nullptr;
+    return rows;
+}
+
+std::string Count(const std::string& db, const std::string& table) {
+    return SharedPgCluster().Rows("SELECT count(*) FROM " + table, db)[0][0];
+}
+
+TEST(PgTools, InitInstallsOnceAndRefusesADatabaseHoldingOtherTables) {
+    const std::string db = NewDatabase("cli_init_");
+    const std::string uri = SharedPgCluster().TcpUri(db, kDeskLogin);
+    Result r = Cli({"--init", uri});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("installed schema version 1"), std::string::npos) << r.out;
+    r = Cli({"--init", uri});
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("installed already"), std::string::npos) << r.out;
+
+    const std::string other = NewDatabase("cli_other_");
+    SharedPgCluster().Exec("CREATE TABLE invoices (id int)", other);
+    r = Cli({"--init", SharedPgCluster().TcpUri(other, kDeskLogin)});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("invoices"), std::string::npos) << r.out;
+}
+
+TEST(PgTools, CopyMovesEveryRowAndTheDeskListsTheSameRows) {
+    TempDir dir;
+    const std::string path = dir.File("demo.db");
+    ASSERT_EQ(Cli({"--create-demo", path, "--days", "5", "--per-day", "300"}).exitCode, 0);
+    // A value COPY's text format must escape, and a deleted key at the top of the range.
+    const std::string embedded = "file:" + path;
+    ASSERT_EQ(Cli({"-S", embedded, "-Q", "update RST_INB set COMMENT = 'tab\there \\N back\\slash' where ACS_ID = 1"})
+                  .exitCode,
+              0);
+    const std::string top = RowStrings(embedded, "select max(ACS_ID) from RST_INB")[0];
+    ASSERT_EQ(Cli({"-S", embedded, "-Q", "delete from RST_INB where ACS_ID = " + top.substr(0, top.size() - 2)}).exitCode,
+              0);
+
+    const std::string db = NewDatabase("cli_copy_");
+    const std::string uri = SharedPgCluster().TcpUri(db, kDeskLogin);
+    Result r = Cli({"--copy", path, uri});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("RST_INB: "), std::string::npos) << r.out;
+
+    // Every table, row for row.
+    for (const char* sql : {"select USER_ID, USER_NM, PASSWORD from USER_INFO order by USER_ID",
+                            "select SVC_ID, SVC_NM, USER_ID, SVC_TYPE, CALLBACK_DIST, NO_REQ_DISP from SERVICE_INFO "
+                            "order by SVC_ID",
+                            "select SEQ_NO, USER_ID, AGENT_NM, PASSWORD, DIST_COUNT from USER_AGENT_INFO order by SEQ_NO",
+                            "select ACS_ID, SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, CUST_INFO, DIAL_DATE, DIAL_TIME, "
+                            "COMM_TIME, IS_PRINT, IS_CALLBACK, IS_DELETE, RES_REPLY, COMMENT, AGENT_NM from RST_INB "
+                            "order by ACS_ID"}) {
+        const std::vector<std::string> expected = RowStrings(embedded, sql);
+        ASSERT_GT(expected.size(), 1u) << sql;
+        EXPECT_EQ(RowStrings(uri, sql), expected) << sql;
+    }
+    // What the desk lists, from both homes.
+    const std::string first = SharedPgCluster().Rows("SELECT min(DIAL_DATE) FROM RST_INB", db)[0][0];
+    const std::string last = SharedPgCluster().Rows("SELECT max(DIAL_DATE) FROM RST_INB", db)[0][0];
+    for (const std::string& sql : {sql::CallbackListSql(true, sql::ListKind::All, "1001", first, last, ""),
+                                   sql::CallbackListSql(false, sql::ListKind::Unprocessed, "1002", first, last, ""),
+                                   sql::NewCountSql("1001", first, last, "김상담"),
+                                   sql::DistStatusSql("demo", first, last)}) {
+        const std::vector<std::string> expected = RowStrings(embedded, sql);
+        ASSERT_FALSE(expected.empty()) << sql;
+        EXPECT_EQ(RowStrings(uri, sql), expected) << sql;
+    }
+    // New rows continue after the highest key ever given out, the deleted one included.
+    RowStrings(uri, "insert into RST_INB (SVC_ID, USER_ID, DIAL_DATE, DIAL_TIME) values (1001, 'demo', '20261201', "
+                    "'090000')");
+    const std::string next = SharedPgCluster().Rows("SELECT max(ACS_ID) FROM RST_INB", db)[0][0];
+    EXPECT_EQ(std::stoll(next), std::stoll(top) + 1);
+    // Copying again would mix two databases: refused, nothing added.
+    const std::string before = Count(db, "RST_INB");
+    r = Cli({"--copy", path, uri});
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("not empty"), std::string::npos) << r.out;
+    EXPECT_EQ(Count(db, "RST_INB"), before);
+}
+
+TEST(PgTools, CreateDemoOnceAndFeedRequests) {
+    const std::string db = NewDatabase("cli_demo_");
+    const std::string uri = SharedPgCluster().TcpUri(db, kDeskLogin);
+    Result r = Cli({"--create-demo", uri, "--days", "2", "--per-day", "100"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("login demo"), std::string::npos) << r.out;
+    const std::string records = Count(db, "RST_INB");
+    EXPECT_GT(std::stoi(records), 100);
+    EXPECT_EQ(Cli({"--create-demo", uri}).exitCode, 0);
+    EXPECT_EQ(Count(db, "RST_INB"), records);  // the demo is there already
+
+    r = Cli({"--feed", uri, "--every", "0", "--count", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(std::stoi(Count(db, "RST_INB")), std::stoi(records) + 3);
+    const std::string today = SharedPgCluster().Rows("SELECT to_char(now(), 'YYYYMMDD')")[0][0];
+    EXPECT_EQ(SharedPgCluster().Rows("SELECT count(*) FROM RST_INB WHERE ACS_ID > (SELECT max(ACS_ID) - 3 FROM RST_INB)"
+                                     " AND IS_CALLBACK = '1' AND IS_PRINT = '0' AND USER_ID = 'demo' AND DIAL_DATE = '" +
+                                         today + "'",
+                                     db),
+              (std::vector<std::vector<std::string>>{{"3"}}));
+}
+
+}  // namespace

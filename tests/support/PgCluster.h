@@ -1,0 +1,81 @@
+// A throwaway PostgreSQL cluster for tests: initdb in a fresh temporary folder, started
+// with pg_ctl on a free loopback port, its unix socket in the same folder, stopped and
+// removed by the destructor. PostgreSQL refuses to run as root, so under root every server
+// program runs as the `postgres` user (runuser); otherwise as the calling user.
+//
+// Authentication: the unix socket trusts everyone (the tests' administrative connection);
+// TCP asks for a SCRAM password. Options add lines to postgresql.conf (after the defaults,
+// so they win) and to pg_hba.conf (before the defaults, so they match first).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "rdb/pg/PgConn.h"
+
+class PgCluster {
+public:
+    struct Options {
+        std::vector<std::string> confLines;
+        std::vector<std::string> hbaLines;
+        // Files copied into the data folder before the start (name -> content), owned by
+        // the server's user with mode 0600: certificates and keys for TLS, for example.
+        std::vector<std::pair<std::string, std::string>> dataFiles;
+    };
+
+    PgCluster();
+    ~PgCluster();
+    PgCluster(const PgCluster&) = delete;
+    PgCluster& operator=(const PgCluster&) = delete;
+
+    // initdb (first time only) and start. False with ErrorText() on failure.
+    bool Start(const Options& options = Options());
+    // pg_ctl stop: mode "fast" or "immediate" (a crash: no shutdown work at all).
+    bool Stop(const std::string& mode = "fast");
+    // Starts again on the same port with the same data.
+    bool Restart(const std::string& mode = "fast");
+    bool Running() const { return running_; }
+
+    uint16_t Port() const { return port_; }
+    const std::string& Dir() const { return dir_; }      // socket folder, owned by the server user
+    std::string DataDir() const { return dir_ + "/data"; }
+    const std::string& ErrorText() const { return error_; }
+    std::string LogText() const;
+
+    // Administrative connection over the unix socket, as the superuser `postgres`.
+    std::string AdminUri(const std::string& db = "postgres") const;
+    rdb::pg::ConnPtr Admin(const std::string& db = "postgres") const;
+    // Runs one statement as the superuser; throws std::runtime_error on failure.
+    void Exec(const std::string& sql, const std::string& db = "postgres") const;
+    // Rows of a query as texts (NULL as "<null>"); throws on failure.
+    std::vector<std::vector<std::string>> Rows(const std::string& sql,
+                                               const std::string& db = "postgres") const;
+
+    // A login role with a SCRAM password (created or reset), and its line in this cluster's
+    // password file, which PasswordFile() names (for PGPASSFILE).
+    void CreateLogin(const std::string& user, const std::string& password, bool superuser = false);
+    std::string PasswordFile() const { return dir_ + "/pgpass"; }
+    // A desk's address over TCP, without a password: postgresql://USER@127.0.0.1:PORT/DB
+    std::string TcpUri(const std::string& db, const std::string& user) const;
+
+    // The folder of the server programs: $PG_BINDIR, else the newest under
+    // /usr/lib/postgresql/*/bin.
+    static std::string BinDir();
+
+private:
+    bool Initialize();
+    bool RunServerTool(const std::vector<std::string>& args, std::string* output = nullptr);
+
+    std::string dir_;
+    uint16_t port_ = 0;
+    bool initialized_ = false;
+    bool running_ = false;
+    std::string error_;
+    std::vector<std::pair<std::string, std::string>> passwords_;
+};
+
+// One cluster per test program, started at first use and stopped when the program exits,
+// with a desk login `desk` (password in PasswordFile(), PGPASSFILE set to it).
+PgCluster& SharedPgCluster();
+inline constexpr const char kDeskLogin[] = "desk";
