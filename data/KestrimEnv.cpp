@@ -3,6 +3,9 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/IniFile.h"
 #include "app/WriteLog.h"
@@ -10,8 +13,10 @@
 #include "data/RecordTokenizer.h"
 #include "data/SqlText.h"
 #include "data/Statements.h"
+#include "platform/DebugOutput.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateProfile.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -36,6 +41,10 @@ constexpr char kMsgServerUnreachable[] = "                서버 접속 오류�
 constexpr char kMsgDatabaseFailure[] = "                데이터베이스 오류입니다.\r\n                오류코드:%d\r\n 일시적인 인터넷 장애일수 있으니 잠시 후 다시 시도하여 주십시오";
 constexpr char kMsgDbError[] = "데이터베이스 오류입니다.\r\n오류코드:%d\r\n오류메세지:%s";
 constexpr char kLogMiniPrintDriver[] = "MINI_PRINT_DRIVER(%s)";
+// Which file was looked for: the box does not say, and a desk started from the menu may
+// not be where its user thinks.
+constexpr char kLogNoSettingsFile[] = "CKestrimEnv::LoadEnvironment settings file not found (%s)";
+constexpr char kLogNoServerIpKey[] = "CKestrimEnv::LoadEnvironment SERVER_IP_ADDR missing or empty in (%s)";
 constexpr char kLogServerOpen[] = "CKestrimEnv::RDBServerOpen IP(%s) PORT(%s)";
 
 // Integer value of a text the way the lookups read it: leading blanks, an optional sign,
@@ -52,6 +61,7 @@ CKestrimEnv::~CKestrimEnv() = default;
 bool CKestrimEnv::LoadEnvironment() {
     CIniFile ini(kEnvIniPath, kSection);
     if (!ini.ReadString(m_strServerIp, kKeyServerIp)) {
+        ReportMissingSettings();
         MsgError("%s", kMsgNoServerIp);
         return false;
     }
@@ -60,6 +70,21 @@ bool CKestrimEnv::LoadEnvironment() {
     ini.ReadString(m_strMiniPrintDriver, kKeyMiniPrintDriver);
     WriteLog(kLogMiniPrintDriver, m_strMiniPrintDriver.c_str());
     return true;
+}
+
+void CKestrimEnv::ReportMissingSettings() const {
+    std::error_code error;
+    const std::filesystem::path relative(platform::NormalizeProfilePath(kEnvIniPath));
+    std::filesystem::path file = std::filesystem::absolute(relative, error);
+    file = (error ? relative : file).lexically_normal();
+    const bool exists = std::filesystem::is_regular_file(file, error);
+    const char* format = exists ? kLogNoServerIpKey : kLogNoSettingsFile;
+    WriteLog(format, file.c_str());
+    // The log may go to a file nobody reads; whoever started the program from a terminal
+    // sees the line there too.
+    if (!platform::DebugOutputIsStandardError()) {
+        std::fprintf(stderr, "orvanta: %s\n", platform::StrFormat(format, file.c_str()).c_str());
+    }
 }
 
 bool CKestrimEnv::SaveServerAddress() {

@@ -20,6 +20,8 @@ public:
 
     bool LoadEnvironment();
     bool SaveServerAddress();
+    // Names the settings file looked for in the log and on standard error.
+    void ReportMissingSettings() const;
     bool RDBServerOpen();
 
     // 1 row (value = first column), 0 no row (value unchanged), -1 error (shown).
