@@ -93,7 +93,6 @@ void CAutoCheck::OnTimer() {
         m_host.KillTimer();
         m_nTimerPeriod = -1;
         m_host.SetStatusText(kStatusCheckStart);
-        m_bPrintFailed = false;
         CheckCallbackData();
         // A failed ticket keeps its message on the status line; it must not be replaced
         // by the end of the check a moment later.
@@ -108,6 +107,7 @@ void CAutoCheck::OnTimer() {
 
 void CAutoCheck::CheckCallbackData() {
     platform::ShowAppStartingCursor();
+    m_bPrintFailed = false;
     const std::string firstDay = m_host.GetFirstDay();
     const std::string lastDay = m_host.GetLastDay();
     // The threshold follows the edit box at every check.
@@ -118,7 +118,8 @@ void CAutoCheck::CheckCallbackData() {
     WriteLog(kLogCheck, statement.c_str());
 
     std::string countText;  // stays empty after a database error
-    if (g_pEnv->GetFirstRecord(countText, statement) == 0) {
+    const int found = g_pEnv->GetFirstRecord(countText, statement);
+    if (found == 0) {
         m_host.SetStatusText(kStatusNoNewData);
     } else {
         m_host.SetNewCountText(countText);
@@ -138,6 +139,7 @@ void CAutoCheck::CheckCallbackData() {
         platform::StopSound();
         platform::PlaySoundFile(kSoundFile);
     }
+    m_host.OnCheckFinished(found == 1, count, m_bPrintFailed);
 }
 
 bool CAutoCheck::AutoPrint() {
