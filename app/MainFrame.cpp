@@ -1,6 +1,7 @@
 #include "app/MainFrame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -182,6 +183,19 @@ void CMainFrame::UpdateCaption() {
     setWindowTitle(caption);
 }
 
+bool CMainFrame::IsWatched() const {
+    // A dialog of the program in front counts as looking at the desk.
+    return QApplication::activeWindow() != nullptr && !isMinimized();
+}
+
+void CMainFrame::Alert() { QApplication::alert(this); }
+
+void CMainFrame::ShowStatusAlert(const std::string& text) {
+    m_strStatusAlert = QString::fromStdString(text);
+    // Menu prompts pass over it for a moment; it comes back when they end.
+    statusBar()->showMessage(m_strStatusAlert.isEmpty() ? Q(res::kIdlePrompt) : m_strStatusAlert);
+}
+
 CChildFrame* CMainFrame::GetActiveChild() const {
     return qobject_cast<CChildFrame*>(m_pMdiArea->activeSubWindow());
 }
@@ -332,8 +346,8 @@ void CMainFrame::CreateStatusBar() {
         m_pIndicators[i] = pane;
     }
     // The idle prompt whenever no other prompt is shown.
-    connect(bar, &QStatusBar::messageChanged, this, [bar](const QString& text) {
-        if (text.isEmpty()) bar->showMessage(Q(res::kIdlePrompt));
+    connect(bar, &QStatusBar::messageChanged, this, [this, bar](const QString& text) {
+        if (text.isEmpty()) bar->showMessage(m_strStatusAlert.isEmpty() ? Q(res::kIdlePrompt) : m_strStatusAlert);
     });
     bar->showMessage(Q(res::kIdlePrompt));
     UpdateIndicators();

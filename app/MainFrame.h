@@ -6,6 +6,9 @@
 #include <QMainWindow>
 #include <cstdint>
 #include <map>
+#include <string>
+
+#include "app/DeskAlerts.h"
 
 class CChildFrame;
 class CDocTemplate;
@@ -15,7 +18,7 @@ class QMdiArea;
 class QMenu;
 class QToolBar;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IDeskWindow {
     Q_OBJECT
 public:
     enum { ID_TIMER_STARTUP = 0, ID_TIMER_LOGIN = 1 };
@@ -39,6 +42,12 @@ public:
     void UpdateCommandUI();
     // The frame's title followed by the active child's document title.
     void UpdateCaption();
+
+    // Signs of the automatic check outside the view.
+    CDeskAlerts& Alerts() { return m_alerts; }
+    bool IsWatched() const override;
+    void Alert() override;
+    void ShowStatusAlert(const std::string& text) override;
 
     CDocTemplate* m_pCallbackTemplate = nullptr;
     bool m_bCallbackViewOpen = false;  // open or not permitted: command 32771 disabled
@@ -89,4 +98,6 @@ private:
     std::map<int, QAction*> m_commands;
     std::map<int, int> m_timers;  // timer identifier -> running timer
     QString m_strTitle;
+    QString m_strStatusAlert;  // shown instead of the idle prompt while set
+    CDeskAlerts m_alerts{*this};
 };

@@ -15,6 +15,8 @@
 #include "app/DocTemplate.h"
 #include "app/MainFrame.h"
 #include "app/OrvantaView.h"
+#include "app/StartFolder.h"
+#include "app/WriteLog.h"
 #include "callcheck/CallCheckView.h"
 #include "optout/DenyView.h"
 #include "platform/qt/ProfileStore.h"
@@ -56,8 +58,13 @@ COrvantaApp::~COrvantaApp() {
 COrvantaApp* COrvantaApp::Instance() { return qobject_cast<COrvantaApp*>(QCoreApplication::instance()); }
 
 void COrvantaApp::SetupProfile() {
-    platform::ProfileStore::SetRegistryKey(res::kProfileRoot);
-    platform::ProfileStore::SetProfileName(res::kAppTitle);
+    platform::ProfileStore::SetRegistryKey(res::kProfileFolder);
+    platform::ProfileStore::SetProfileName(res::kProfileFolder);
+    const int moved = platform::ProfileStore::ImportProfile(res::kProfileRoot, res::kAppTitle);
+    if (moved > 0) {
+        WriteLog("COrvantaApp::SetupProfile %d values moved to (%s)", moved,
+                 platform::ProfileStore::ProfileFileName().c_str());
+    }
 }
 
 void COrvantaApp::SetDialogBkColor(const QColor& background, const QColor& text) {
@@ -84,6 +91,14 @@ CDocTemplate* COrvantaApp::GetDocTemplate(int index) const {
 
 bool COrvantaApp::InitInstance() {
     SetupProfile();
+    // A menu launch starts in the home folder; the program then works in its own folder.
+    const CStartFolder::Choice folder = CStartFolder::Enter();
+    if (folder.kind == CStartFolder::Kind::Failed) {
+        WriteLog("COrvantaApp::InitInstance cannot make the folder (%s)", CStartFolder::PerUserFolder().c_str());
+    } else if (folder.kind != CStartFolder::Kind::Current) {
+        WriteLog("COrvantaApp::InitInstance folder(%s)%s", folder.folder.c_str(),
+                 folder.kind == CStartFolder::Kind::Created ? " created" : "");
+    }
     if (getcwd(m_szStartDir, 255) == nullptr) m_szStartDir[0] = '\0';
     SetDialogBkColor(QColor(209, 247, 254), QColor(0, 0, 0));
     RegisterDocTemplates();

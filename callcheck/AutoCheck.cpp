@@ -85,7 +85,6 @@ void CAutoCheck::OnTimer() {
         // runs its own event loop.
         m_host.KillTimer();
         m_host.SetStatusText(kStatusCheckStart);
-        m_bPrintFailed = false;
         m_bReloadHeld = false;
         CheckCallbackData();
         // A failed ticket keeps its message on the status line; it must not be replaced
@@ -101,6 +100,7 @@ void CAutoCheck::OnTimer() {
 
 void CAutoCheck::CheckCallbackData() {
     platform::ShowAppStartingCursor();
+    m_bPrintFailed = false;
     const std::string firstDay = m_host.GetFirstDay();
     const std::string lastDay = m_host.GetLastDay();
     // The threshold follows the edit box at every check.
@@ -111,7 +111,8 @@ void CAutoCheck::CheckCallbackData() {
     WriteLog(kLogCheck, statement.c_str());
 
     std::string countText;  // stays empty after a database error
-    if (g_pEnv->GetFirstRecord(countText, statement) == 0) {
+    const int found = g_pEnv->GetFirstRecord(countText, statement);
+    if (found == 0) {
         m_host.SetStatusText(kStatusNoNewData);
     } else {
         m_host.SetNewCountText(countText);
@@ -138,6 +139,7 @@ void CAutoCheck::CheckCallbackData() {
         platform::StopSound();
         platform::PlaySoundFile(kSoundFile);
     }
+    m_host.OnCheckFinished(found == 1, count, m_bPrintFailed);
 }
 
 bool CAutoCheck::AutoPrint() {

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <algorithm>
 
+#include "app/DeskAlerts.h"
+#include "app/MainFrame.h"
 #include "callcheck/CallCheckView.h"
 #include "controls/ColorLabel.h"
 #include "controls/ComboBox.h"
@@ -76,3 +78,10 @@ void CAutoCheckBinding::SetTimer(int periodMs) {
 }
 
 void CAutoCheckBinding::KillTimer() { m_timer.stop(); }
+
+void CAutoCheckBinding::OnCheckFinished(bool counted, int count, bool ticketFailed) {
+    if (CMainFrame* frame = CMainFrame::GetMainFrame()) {
+        frame->Alerts().OnCheckFinished(m_view.m_comboService->currentText().toStdString(), counted, count,
+                                        ticketFailed);
+    }
+}

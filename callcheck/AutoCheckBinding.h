@@ -43,6 +43,7 @@ public:
     bool IsActionPending() const override;
     void SetTimer(int periodMs) override;
     void KillTimer() override;
+    void OnCheckFinished(bool counted, int count, bool ticketFailed) override;
 
 private:
     CCallCheckView& m_view;

@@ -53,4 +53,8 @@ public:
     // one (a Qt timer of 0 ms would keep the processor busy while it counts down).
     virtual void SetTimer(int periodMs) = 0;
     virtual void KillTimer() = 0;
+
+    // After every check, for signs outside the view: whether the count query answered, the
+    // count, and whether a ticket of the check could not be printed.
+    virtual void OnCheckFinished(bool /*counted*/, int /*count*/, bool /*ticketFailed*/) {}
 };

@@ -75,6 +75,8 @@ std::string DayText(const QDateEdit* picker) {
 CCallCheckView::CCallCheckView(QWidget* parent)
     : CFormView(res::kForm102, parent), m_brushBack(QColor(209, 247, 254)) {
     m_list = Item<CListCtrl>(IDC_LIST);
+    // The list has no label; it is named after the window's title.
+    m_list->setAccessibleName(QString::fromUtf8(res::kTitleCallbackView));
     m_comboService = Item<CComboBox>(IDC_COMBO_SERVICE);
     m_lblNewCountCaption = Item<CColorLabel>(IDC_STATIC_NEW_COUNT_CAPTION);
     m_lblNewCount = Item<CColorLabel>(IDC_STATIC_NEW_COUNT);

@@ -55,6 +55,7 @@ CDlgMemo::CDlgMemo(QWidget* parent) : CDialog(kTemplate, parent) {
     m_editMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_editMemo->setTabChangesFocus(true);
     m_editMemo->installEventFilter(this);
+    m_form.NameControls();
     // First in the tab order, as in the template.
     QWidget::setTabOrder(m_editMemo, m_btn[0]);
     QWidget::setTabOrder(m_btn[0], m_btn[1]);

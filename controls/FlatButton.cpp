@@ -1,5 +1,6 @@
 #include "controls/FlatButton.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QEnterEvent>
 #include <QFontMetrics>
@@ -7,6 +8,8 @@
 #include <QPainter>
 #include <QRegularExpression>
 #include <algorithm>
+
+#include "controls/FlatButtonAccessible.h"
 
 namespace {
 
@@ -74,9 +77,19 @@ QStringList CFlatButton::WrapCaption(const QString& caption, const QFontMetrics&
 }
 
 CFlatButton::CFlatButton(QWidget* parent) : QPushButton(parent) {
+    CFlatButtonAccessible::Install();
     setMouseTracking(true);
     setAutoDefault(false);
     SetDefaultColors(false);
+    // Screen readers hear of a press and a release as they happen.
+    auto tellPressed = [this] {
+        QAccessible::State changed;
+        changed.pressed = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    };
+    connect(this, &QAbstractButton::pressed, this, tellPressed);
+    connect(this, &QAbstractButton::released, this, tellPressed);
 }
 
 CFlatButton::~CFlatButton() = default;

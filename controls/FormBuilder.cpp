@@ -1,14 +1,16 @@
 #include "controls/FormBuilder.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
+#include <map>
 
 #include "controls/ColorLabel.h"
 #include "controls/ComboBox.h"
@@ -132,6 +134,69 @@ void CFormBuilder::Build(const DlgTemplate& templ) {
         // Frames stay behind the controls they surround.
         if (item.kind == DlgItemKind::GroupBox) control->lower();
         previous = control;
+    }
+    NameControls(Text(templ.caption));
+}
+
+namespace {
+
+constexpr char kPeriodStart[] = " 시작일";
+constexpr char kPeriodEnd[] = " 종료일";
+
+// Labels are texts with a word in them; "~", "-" and running numbers are not.
+bool IsWordLabel(const QLabel* label) {
+    const QString text = label->text();
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter(); });
+}
+
+bool NeedsLabel(const QWidget* w) {
+    return qobject_cast<const QLineEdit*>(w) != nullptr || qobject_cast<const QPlainTextEdit*>(w) != nullptr ||
+           qobject_cast<const QComboBox*>(w) != nullptr || qobject_cast<const QAbstractSpinBox*>(w) != nullptr ||
+           qobject_cast<const CSpinButtonCtrl*>(w) != nullptr ||
+           qobject_cast<const QAbstractItemView*>(w) != nullptr;
+}
+
+// The nearest word label ending left of the control whose middle is on the control's line.
+// Texts above a control head groups of controls, not one of them, so they name nothing.
+QLabel* LabelOf(const QWidget* control, const QList<QLabel*>& labels) {
+    const QRect rc = control->geometry();
+    QLabel* best = nullptr;
+    for (QLabel* label : labels) {
+        const QRect lr = label->geometry();
+        const int middle = lr.center().y();
+        if (lr.right() <= rc.left() && middle >= rc.top() && middle <= rc.bottom() &&
+            (best == nullptr || lr.right() > best->geometry().right())) {
+            best = label;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+void CFormBuilder::NameControls(const QString& fallbackName) {
+    QList<QLabel*> labels;
+    for (QLabel* label : m_pParent->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+        if (IsWordLabel(label)) labels.push_back(label);
+    }
+    std::map<QString, QList<QDateEdit*>> periods;
+    for (QWidget* control : m_pParent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (!NeedsLabel(control) || !control->accessibleName().isEmpty()) continue;
+        QLabel* label = LabelOf(control, labels);
+        if (label == nullptr) {
+            control->setAccessibleName(fallbackName);
+            continue;
+        }
+        const QString name = label->text().simplified();
+        control->setAccessibleName(name);
+        if (label->buddy() == nullptr) label->setBuddy(control);
+        if (auto* date = qobject_cast<QDateEdit*>(control)) periods[name].push_back(date);
+    }
+    for (auto& [name, dates] : periods) {
+        if (dates.size() != 2) continue;
+        std::sort(dates.begin(), dates.end(), [](QDateEdit* a, QDateEdit* b) { return a->x() < b->x(); });
+        dates[0]->setAccessibleName(name + QString::fromUtf8(kPeriodStart));
+        dates[1]->setAccessibleName(name + QString::fromUtf8(kPeriodEnd));
     }
 }
 

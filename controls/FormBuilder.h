@@ -18,8 +18,15 @@ public:
 
     explicit CFormBuilder(QWidget* parent);
 
-    // Creates the controls; the parent gets the form font.
+    // Creates the controls; the parent gets the form font. Every control is named for
+    // screen readers (NameControls), a list without a label after the dialog's caption.
     void Build(const DlgTemplate& templ);
+
+    // Gives each control of the parent that has no caption of its own and no name yet the
+    // text of its label: the nearest word label to its left on the same line. The two date
+    // pickers of a period share one label and become its start and end. A control with no
+    // label (the lists) gets fallbackName.
+    void NameControls(const QString& fallbackName = {});
 
     QWidget* GetDlgItem(int id) const;
     template <class T>

@@ -15,6 +15,9 @@ CSpinButtonCtrl::CSpinButtonCtrl(QWidget* parent)
     }
     m_pUp->setArrowType(Qt::UpArrow);
     m_pDown->setArrowType(Qt::DownArrow);
+    // The arrows show no text; screen readers need words for them.
+    m_pUp->setAccessibleName(QString::fromUtf8("증가"));
+    m_pDown->setAccessibleName(QString::fromUtf8("감소"));
     connect(m_pUp, &QToolButton::clicked, this, [this] { Step(+1); });
     connect(m_pDown, &QToolButton::clicked, this, [this] { Step(-1); });
 }

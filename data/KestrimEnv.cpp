@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -12,6 +13,7 @@
 #include "data/RecordTokenizer.h"
 #include "data/SqlText.h"
 #include "data/Statements.h"
+#include "platform/DebugOutput.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateProfile.h"
@@ -41,6 +43,10 @@ constexpr char kMsgServerUnreachable[] = "                서버 접속 오류�
 constexpr char kMsgDatabaseFailure[] = "                데이터베이스 오류입니다.\r\n                오류코드:%d\r\n 일시적인 인터넷 장애일수 있으니 잠시 후 다시 시도하여 주십시오";
 constexpr char kMsgDbError[] = "데이터베이스 오류입니다.\r\n오류코드:%d\r\n오류메세지:%s";
 constexpr char kLogMiniPrintDriver[] = "MINI_PRINT_DRIVER(%s)";
+// Which file was looked for: the box does not say, and a desk started from the menu may
+// not be where its user thinks.
+constexpr char kLogNoSettingsFile[] = "CKestrimEnv::LoadEnvironment settings file not found (%s)";
+constexpr char kLogNoServerIpKey[] = "CKestrimEnv::LoadEnvironment SERVER_IP_ADDR missing or empty in (%s)";
 constexpr char kLogServerOpen[] = "CKestrimEnv::RDBServerOpen IP(%s) PORT(%s)";
 constexpr char kLogSaveFailed[] = "CKestrimEnv::SaveServerAddress write failed(%s)";
 constexpr char kLogServerOpenFailed[] = "CKestrimEnv::RDBServerOpen failed code(%d) %s";
@@ -51,6 +57,14 @@ int LeadingInt(const std::string& text) {
     return static_cast<int>(std::strtol(text.c_str(), nullptr, 10));
 }
 
+// The full path of a settings file named relative to the working folder, for messages.
+std::string AbsoluteSettingsPath(const char* path) {
+    std::error_code error;
+    const std::filesystem::path relative(platform::NormalizeProfilePath(path));
+    const std::filesystem::path absolute = std::filesystem::absolute(relative, error);
+    return (error ? relative : absolute).lexically_normal().string();
+}
+
 }  // namespace
 
 CKestrimEnv::CKestrimEnv() = default;
@@ -59,6 +73,7 @@ CKestrimEnv::~CKestrimEnv() = default;
 bool CKestrimEnv::LoadEnvironment() {
     CIniFile ini(kEnvIniPath, kSection);
     if (!ini.ReadString(m_strServerIp, kKeyServerIp)) {
+        ReportMissingSettings();
         MsgError("%s", kMsgNoServerIp);
         return false;
     }
@@ -69,16 +84,26 @@ bool CKestrimEnv::LoadEnvironment() {
     return true;
 }
 
+void CKestrimEnv::ReportMissingSettings() const {
+    const std::string file = AbsoluteSettingsPath(kEnvIniPath);
+    std::error_code error;
+    const bool exists = std::filesystem::is_regular_file(file, error);
+    const char* format = exists ? kLogNoServerIpKey : kLogNoSettingsFile;
+    WriteLog(format, file.c_str());
+    // The log may go to a file nobody reads; whoever started the program from a terminal
+    // sees the line there too.
+    if (!platform::DebugOutputIsStandardError()) {
+        std::fprintf(stderr, "orvanta: %s\n", platform::StrFormat(format, file.c_str()).c_str());
+    }
+}
+
 bool CKestrimEnv::SaveServerAddress(std::vector<std::string>* pFailedFiles) {
     // Both files are tried whatever the first one gave; a file not written is logged and
     // named to the caller, since the address would otherwise be lost at the next start.
     bool saved = true;
     const auto save = [&](const char* path, const char* section, const char* key) {
         if (CIniFile(path, section).WriteString(m_strServerIp, key)) return;
-        std::error_code error;
-        const std::filesystem::path relative(platform::NormalizeProfilePath(path));
-        const std::filesystem::path absolute = std::filesystem::absolute(relative, error);
-        const std::string file = (error ? relative : absolute).lexically_normal().string();
+        const std::string file = AbsoluteSettingsPath(path);
         WriteLog(kLogSaveFailed, file.c_str());
         if (pFailedFiles != nullptr) pFailedFiles->push_back(file);
         saved = false;

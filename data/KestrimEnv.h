@@ -22,6 +22,8 @@ public:
     // Writes the server address to both settings files; false when a file could not be
     // written, each such file (its full path) added to pFailedFiles.
     bool SaveServerAddress(std::vector<std::string>* pFailedFiles = nullptr);
+    // Names the settings file looked for in the log and on standard error.
+    void ReportMissingSettings() const;
     bool RDBServerOpen();
 
     // 1 row (value = first column), 0 no row (value unchanged), -1 error (shown).

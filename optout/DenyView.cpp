@@ -35,6 +35,8 @@ std::string Ymd(const QDateTime& time) { return time.toString(QStringLiteral("yy
 CDenyView::CDenyView(QWidget* parent) : CFormView(res::kForm158, parent), m_brushBack(QColor(209, 247, 254)) {
     m_comboService = Item<CComboBox>(IDC_COMBO_SERVICE);
     m_list = Item<CListCtrl>(IDC_LIST);
+    // The list has no label; it is named after the window's title.
+    m_list->setAccessibleName(QString::fromUtf8(res::kTitleDenyView));
     m_btnQueryList = Item<CFlatButton>(IDC_BUTTON_QUERY_LIST);
     m_btnSaveFile = Item<CFlatButton>(IDC_BUTTON_SAVE_FILE);
     m_btnExcel = Item<CFlatButton>(IDC_BUTTON_EXCEL);

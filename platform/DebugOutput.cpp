@@ -52,4 +52,13 @@ DebugSink SetDebugSink(DebugSink sink) {
     return previous;
 }
 
+bool DebugOutputIsStandardError() {
+    {
+        std::lock_guard<std::mutex> lock(SinkMutex());
+        if (CurrentSink()) return false;
+    }
+    const char* path = std::getenv("ORVANTA_LOG");
+    return path == nullptr || *path == '\0';
+}
+
 }  // namespace platform

@@ -15,4 +15,7 @@ void OutputDebugString(std::string_view message);
 // Replaces the sink; an empty function restores the default. Returns the previous sink.
 DebugSink SetDebugSink(DebugSink sink);
 
+// True when lines go to standard error: no sink installed and ORVANTA_LOG not set.
+bool DebugOutputIsStandardError();
+
 }  // namespace platform

@@ -7,6 +7,9 @@ namespace res {
 // program title; also the profile application name
 inline constexpr char kAppTitle[] = "오르반타";
 inline constexpr char kProfileRoot[] = "Local AppWizard-Generated Applications";
+// The per-user values live in ~/.config/orvanta/orvanta.conf; kProfileRoot and kAppTitle
+// name where earlier versions kept them.
+inline constexpr char kProfileFolder[] = "orvanta";
 inline constexpr char kMainTitleFormat[] = "오르반타(%s)";
 inline constexpr char kAboutCaptionFormat[] = "오르반타(%s-%s)";
 inline constexpr char kAboutBody[] = "Orvanta 버전 1.0";

@@ -34,10 +34,12 @@ QString PathOf(QSettings& settings, const std::string& section, const std::strin
     return group + QLatin1Char('/') + name;
 }
 
-QSettings Open() {
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(Root()),
-                     QString::fromStdString(Application()));
+QSettings Open(const std::string& root, const std::string& application) {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(root),
+                     QString::fromStdString(application));
 }
+
+QSettings Open() { return Open(Root(), Application()); }
 
 }  // namespace
 
@@ -71,5 +73,24 @@ int ProfileStore::GetProfileInt(const std::string& section, const std::string& k
 bool ProfileStore::WriteProfileInt(const std::string& section, const std::string& key, int value) {
     return WriteProfileString(section, key, std::to_string(value));
 }
+
+int ProfileStore::ImportProfile(const std::string& root, const std::string& application) {
+    QSettings current = Open();
+    if (!current.allKeys().isEmpty()) return 0;
+    QSettings old = Open(root, application);
+    if (old.fileName() == current.fileName()) return 0;
+    const QStringList keys = old.allKeys();
+    for (const QString& key : keys) {
+        // Sections that differ only in case are one section, as they always were.
+        const qsizetype slash = key.lastIndexOf(QLatin1Char('/'));
+        const QString path =
+            slash < 0 ? key : PathOf(current, key.left(slash).toStdString(), key.mid(slash + 1).toStdString());
+        current.setValue(path, old.value(key));
+    }
+    current.sync();
+    return current.status() == QSettings::NoError ? static_cast<int>(keys.size()) : 0;
+}
+
+std::string ProfileStore::ProfileFileName() { return Open().fileName().toStdString(); }
 
 }  // namespace platform

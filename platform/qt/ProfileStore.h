@@ -20,6 +20,13 @@ public:
     // The leading decimal digits of the stored text; defaultValue when the key is missing.
     static int GetProfileInt(const std::string& section, const std::string& key, int defaultValue);
     static bool WriteProfileInt(const std::string& section, const std::string& key, int value);
+
+    // Moves the values kept under another root and application name (where earlier versions
+    // kept them) into the current profile, once: only while the current profile holds no
+    // value at all. The old file stays as it was. Returns the number of values copied.
+    static int ImportProfile(const std::string& root, const std::string& application);
+    // The file of the current profile.
+    static std::string ProfileFileName();
 };
 
 }  // namespace platform

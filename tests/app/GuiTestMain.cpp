@@ -1,5 +1,5 @@
 // Entry point of the widget tests: an offscreen application object of the program's own
-// class, with its document templates and a profile folder of its own.
+// class, with its document templates and a profile and data folder of its own.
 #include <gtest/gtest.h>
 
 #include <QSettings>
@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     TempDir profile;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(profile.Path()));
+    // A start without settings moves into the per-user folder: never the real one.
+    TempDir dataHome;
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(dataHome.Path()));
     COrvantaApp::SetupProfile();
     app.RegisterDocTemplates();
     return RUN_ALL_TESTS();

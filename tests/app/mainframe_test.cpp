@@ -22,6 +22,7 @@
 #include "app/FormView.h"
 #include "app/MainFrame.h"
 #include "app/OrvantaApp.h"
+#include "app/StartFolder.h"
 #include "callcheck/CallCheckView.h"
 #include "controls/FlatButton.h"
 #include "optout/DenyView.h"
@@ -110,6 +111,8 @@ TEST(MainFrameStartup, ApplicationEndsWithCodeOneWithoutSettings) {
     EXPECT_EQ(app->ExitCode(), 1);
     EXPECT_EQ(app->GetMainFrame(), nullptr);
     EXPECT_EQ(boxes.Shown().size(), 2u);
+    // Without settings in the start folder the program works in the user's own folder.
+    EXPECT_EQ(std::string(app->m_szStartDir), CStartFolder::PerUserFolder());
     EXPECT_EQ(std::string(app->m_szStartDir), std::filesystem::current_path().string());
 }
 

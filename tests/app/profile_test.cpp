@@ -27,8 +27,8 @@ TEST(ProfileStore, SectionAndKeyNamesIgnoreCase) {
     // A write under another spelling replaces the value rather than adding a second one.
     EXPECT_TRUE(ProfileStore::WriteProfileString("casesection", "last_id", "second"));
     EXPECT_EQ(ProfileStore::GetProfileString("CaseSection", "Last_Id", ""), "second");
-    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(res::kProfileRoot),
-                       QString::fromUtf8(res::kAppTitle));
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QString::fromUtf8(res::kProfileFolder),
+                       QString::fromUtf8(res::kProfileFolder));
     settings.beginGroup(QStringLiteral("CaseSection"));
     EXPECT_EQ(settings.childKeys(), QStringList{QStringLiteral("Last_Id")});
 }

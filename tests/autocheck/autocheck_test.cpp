@@ -63,6 +63,7 @@ public:
     int badReads = 0;
     std::function<void()> onCount;      // after the count reached its label
     std::function<void()> onListQuery;  // after a reload
+    std::vector<std::string> finished;  // "counted count ticketFailed" of every check, as 0/1
 
     std::string GetSelectedServiceId() const override { return serviceId; }
     int GetServiceType() const override { return serviceType; }
@@ -117,6 +118,9 @@ public:
     void KillTimer() override {
         timerPeriod = -1;
         timerCalls.push_back("kill");
+    }
+    void OnCheckFinished(bool counted, int count, bool ticketFailed) override {
+        finished.push_back(std::to_string(counted) + " " + std::to_string(count) + " " + std::to_string(ticketFailed));
     }
 };
 
@@ -669,6 +673,7 @@ TEST_P(TicketFailureTest, RequestWhoseTicketDidNotPrintStaysUnprocessedAndTheLis
     EXPECT_EQ(host_.rows, reloaded);
     EXPECT_EQ(host_.rows.size(), 3u);
     EXPECT_EQ(printers_.attempts, 2);  // the third is not tried
+    EXPECT_EQ(host_.finished, std::vector<std::string>{"1 3 1"});
     EXPECT_EQ(host_.statuses,
               (std::vector<std::string>{CAutoCheck::kStatusCheckStart, CAutoCheck::kStatusPrintFailed}));
     EXPECT_EQ(ProcessedIds(), (std::vector<int>{1, 4, 11}));
@@ -684,6 +689,8 @@ TEST_P(TicketFailureTest, RequestWhoseTicketDidNotPrintStaysUnprocessedAndTheLis
     EXPECT_EQ(printers_.jobs.size(), 2u);
     EXPECT_TRUE(host_.rows.empty());
     EXPECT_EQ(host_.statuses.back(), CAutoCheck::kStatusCheckEnd);
+    // The failure belonged to the earlier check only.
+    EXPECT_EQ(host_.finished, (std::vector<std::string>{"1 3 1", "1 2 0"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, TicketFailureTest,
@@ -739,6 +746,7 @@ TEST_F(AutoCheckTest, FailedCountEmptiesTheLabelSkipsTheReloadAndStillSoundsAtZe
     EXPECT_EQ(host_.listQueries, 0);
     EXPECT_EQ(SoundsPlayed(), 1);
     EXPECT_EQ(host_.timerPeriod, 1000);
+    EXPECT_EQ(host_.finished, std::vector<std::string>{"0 0 0"});  // no count to announce
 }
 
 // Standard output of a shell command; ok is false when it could not run or failed.

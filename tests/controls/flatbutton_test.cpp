@@ -256,3 +256,43 @@ TEST(FlatButtonWrap, NarrowWordsBreakOnlyAtBlanks) {
 }
 
 }  // namespace
+
+#include <QAccessible>
+
+#include "controls/FlatButtonAccessible.h"
+
+namespace {
+
+// Screen readers see a button named by its caption, with its key and its pressed state, and
+// can press it.
+TEST(FlatButtonAccessibility, CaptionKeyPressedStateAndPressEvents) {
+    QWidget parent;
+    auto* button = new CFlatButton(&parent);
+    button->setText(Caption102(1017));  // two lines and a mnemonic
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+    ASSERT_NE(iface, nullptr);
+    EXPECT_EQ(iface->role(), QAccessible::Button);
+    EXPECT_EQ(iface->text(QAccessible::Name), QString::fromUtf8("\xEC\xB2\x98\xEB\xA6\xAC \xEB\xA6\xAC\xEC\x8A\xA4\xED\x8A\xB8"));
+    EXPECT_EQ(iface->text(QAccessible::Accelerator), QKeySequence(Qt::ALT | Qt::Key_B).toString(QKeySequence::NativeText));
+    EXPECT_EQ(CFlatButtonAccessible::NameOfCaption(QStringLiteral("A && B(&X)")), QStringLiteral("A & B"));
+    EXPECT_EQ(CFlatButtonAccessible::NameOfCaption(QStringLiteral("&Save")), QStringLiteral("Save"));
+
+    EXPECT_FALSE(iface->state().pressed);
+    button->setDown(true);
+    EXPECT_TRUE(iface->state().pressed);
+    button->setDown(false);
+
+    int clicks = 0;
+    QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    QAccessibleActionInterface* actions = iface->actionInterface();
+    ASSERT_NE(actions, nullptr);
+    ASSERT_EQ(actions->actionNames(), QStringList{QAccessibleActionInterface::pressAction()});
+    actions->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(clicks, 1);
+
+    // A disabled button offers nothing to press.
+    button->setEnabled(false);
+    EXPECT_TRUE(actions->actionNames().isEmpty());
+}
+
+}  // namespace
