@@ -97,7 +97,9 @@ int main(int argc, char** argv) {
     rdb::Error e;
     auto t0 = Clock::now();
     {
-        auto engine = rdb::Engine::Open(path, &e);
+        rdb::Engine::Options make;
+        make.create = true;
+        auto engine = rdb::Engine::Open(path, make, &e);
         if (!engine) return std::fprintf(stderr, "%s\n", e.message.c_str()), 1;
         sqlite3* db = engine->Handle();
         Exec(db, "BEGIN");

@@ -73,7 +73,9 @@ int CreateDemo(const std::string& uri, const DemoOptions& options) {
         // The data set is made by the embedded engine in memory and copied over, so both
         // homes hold the same demo.
         Error e;
-        std::unique_ptr<Engine> demo = Engine::Open(":memory:", &e);
+        Engine::Options make;
+        make.create = true;
+        std::unique_ptr<Engine> demo = Engine::Open(":memory:", make, &e);
         if (!demo || !FillDemoData(*demo, options, &e)) return Fail("demo data: " + e.message);
         CopyOptions copy;
         copy.keepKeys = false;

@@ -111,7 +111,9 @@ TEST(PgSchema, RateFunctionAndTextComparisonsGiveTheEmbeddedEnginesRows) {
     const std::string path = dir.File("demo.db");
     rdb::Error e;
     {
-        auto engine = rdb::Engine::Open(path, &e);
+        rdb::Engine::Options make;
+        make.create = true;
+        auto engine = rdb::Engine::Open(path, make, &e);
         ASSERT_TRUE(engine) << e.message;
         rdb::DemoOptions options;
         options.days = 4;
