@@ -36,20 +36,6 @@ bool WriteFile(const std::string& path, const std::string& text) {
     return true;
 }
 
-uint16_t FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
-        port = ntohs(a.sin_port);
-    close(fd);
-    return port;
-}
-
 bool Accepts(uint16_t port) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -95,7 +81,7 @@ bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::st
         }
         users += "\"" + login + "\" \"" + rows[0][0] + "\"\n";
     }
-    port_ = FreePort();
+    port_ = FreeLoopbackPort();
     std::string ini =
         "[databases]\n"
         "* = host=127.0.0.1 port=" + std::to_string(cluster.Port()) + "\n"

@@ -78,6 +78,9 @@ private:
     std::vector<std::pair<std::string, std::string>> passwords_;
 };
 
+// A loopback port nobody listens on right now (0 when none could be found).
+uint16_t FreeLoopbackPort();
+
 // One cluster per test program, started at first use and stopped when the program exits,
 // with a desk login `desk` (password in PasswordFile(), PGPASSFILE set to it).
 PgCluster& SharedPgCluster();
