@@ -461,9 +461,10 @@ bool EndsSelectList(const Node& n) {
 
 bool EndsSelect(const Node& n) { return IsOp(n, ";") || IsSetOperator(n) || IsWord(n, "select"); }
 
+// Another ORDER ends a list too, so that a run of them is read in linear time.
 bool EndsOrderList(const Node& n) {
     return EndsSelect(n) || IsWord(n, "offset") || IsWord(n, "fetch") || IsWord(n, "for") ||
-           IsWord(n, "option") || IsWord(n, "limit");
+           IsWord(n, "option") || IsWord(n, "limit") || IsWord(n, "order");
 }
 
 // Reads the select whose SELECT word is at i; marks its aliases and whether it rolls up.
@@ -685,7 +686,8 @@ protected:
     virtual std::string_view IsNullFunction() const = 0;
     virtual std::string_view TypeName(CastKind kind) const = 0;
     // A token written as itself: words, names, literals, operators other than a string '+'.
-    virtual std::string Spell(const SqlToken& t) = 0;
+    // The text is the token's own or lives in spelled_ until the next call.
+    virtual std::string_view Spell(const SqlToken& t) = 0;
     // The name after AS for an alias token (word, quoted or bracketed name, or string).
     virtual std::string AliasName(const SqlToken& t) = 0;
     // Whether two output characters, written side by side, would read as one token.
@@ -992,6 +994,9 @@ private:
     std::string* error_;
     bool failed_ = false;
     int rollupDepth_ = 0;
+
+protected:
+    std::string spelled_;  // what Spell returned, when not the token's own text
 };
 
 // ---------------------------------------------------------------------------------------
@@ -1012,10 +1017,10 @@ private:
         return kNames[static_cast<size_t>(kind)];
     }
 
-    std::string Spell(const SqlToken& t) override {
-        if (t.kind == SqlTokenKind::BracketName) return QuoteName(Unquote(t.text));
-        if (t.kind == SqlTokenKind::NString) return std::string(t.text.substr(1));
-        return std::string(t.text);
+    std::string_view Spell(const SqlToken& t) override {
+        if (t.kind == SqlTokenKind::BracketName) return spelled_ = QuoteName(Unquote(t.text));
+        if (t.kind == SqlTokenKind::NString) return t.text.substr(1);
+        return t.text;
     }
 
     std::string AliasName(const SqlToken& t) override {
@@ -1102,55 +1107,54 @@ private:
         return kNames[static_cast<size_t>(kind)];
     }
 
-    std::string Spell(const SqlToken& t) override {
-        const std::string where = " at offset " + std::to_string(t.offset);
+    std::string_view Spell(const SqlToken& t) override {
         switch (t.kind) {
             case SqlTokenKind::Word:
                 // '@' and '#' are operators to PostgreSQL: such a name stays one name.
-                if (t.text.find_first_of("@#") != std::string_view::npos) return PgName(t.text);
-                return std::string(t.text);
+                if (t.text.find_first_of("@#") != std::string_view::npos) return spelled_ = PgName(t.text);
+                return t.text;
             case SqlTokenKind::QuotedName:
             case SqlTokenKind::BracketName:
-                return PgName(Unquote(t.text));
+                return spelled_ = PgName(Unquote(t.text));
             case SqlTokenKind::String:
                 return Literal(t.text);
             case SqlTokenKind::NString:
                 return Literal(t.text.substr(1));
             case SqlTokenKind::Number:
-                if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X'))
-                    return HexNumber(t.text, where);
-                return std::string(t.text);
+                if (t.text.size() > 1 && (t.text[1] == 'x' || t.text[1] == 'X')) return HexNumber(t);
+                return t.text;
             case SqlTokenKind::Operator:
-                return t.text == "^" ? "#" : std::string(t.text);  // bitwise exclusive or
+                return t.text == "^" ? "#" : t.text;  // bitwise exclusive or
             case SqlTokenKind::Other:
                 // $1 would be a parameter and $$ the start of a string to PostgreSQL.
-                if (t.text == "$") Fail("'$'" + where + " is not supported");
-                return std::string(t.text);
+                if (t.text == "$") Fail("'$' at offset " + std::to_string(t.offset) + " is not supported");
+                return t.text;
             default:
-                return std::string(t.text);
+                return t.text;
         }
     }
 
     std::string AliasName(const SqlToken& t) override {
-        return t.kind == SqlTokenKind::Word ? Spell(t) : PgName(NameText(t));
+        return t.kind == SqlTokenKind::Word ? std::string(Spell(t)) : PgName(NameText(t));
     }
 
     // A string literal that reads the same whatever standard_conforming_strings says: a
     // backslash would escape the next character where it is off, so such a literal is
     // written as an escape string with the backslashes doubled.
-    static std::string Literal(std::string_view quoted) {
-        if (quoted.find('\\') == std::string_view::npos) return std::string(quoted);
-        std::string r = "E";
+    std::string_view Literal(std::string_view quoted) {
+        if (quoted.find('\\') == std::string_view::npos) return quoted;
+        spelled_ = "E";
         for (char c : quoted) {
-            r += c;
-            if (c == '\\') r += '\\';
+            spelled_ += c;
+            if (c == '\\') spelled_ += '\\';
         }
-        return r;
+        return spelled_;
     }
 
     // 0x1F is an integer to the embedded engine; PostgreSQL 15 has no such literal.
-    std::string HexNumber(std::string_view text, const std::string& where) {
-        const std::string_view digits = text.substr(2);
+    std::string_view HexNumber(const SqlToken& t) {
+        const std::string_view digits = t.text.substr(2);
+        const std::string where = " at offset " + std::to_string(t.offset);
         if (digits.empty() || digits.size() > 16 ||
             digits.find_first_not_of("0123456789abcdefABCDEF") != std::string_view::npos) {
             Fail("hexadecimal literal" + where + " is not supported");
@@ -1165,7 +1169,7 @@ private:
             Fail("hexadecimal literal" + where + " is too large");
             return {};
         }
-        return std::to_string(v);
+        return spelled_ = std::to_string(v);
     }
 
     bool NeedsBlank(char prev, char next) const override {
