@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     std::printf("embedded database: %lld records in %.1f s\n", records, Ms(t0, t1) / 1000);
 
     PgCluster cluster;
-    if (!cluster.Start({{"shared_buffers = 256MB", "work_mem = 64MB"}, {}, {}}))
+    if (!cluster.Start({{"shared_buffers = 256MB", "work_mem = 64MB"}, {}, {}, {}}))
         return std::fprintf(stderr, "%s\n", cluster.ErrorText().c_str()), 1;
     cluster.Exec("CREATE DATABASE bench");
     const std::string uri = cluster.AdminUri("bench");

@@ -11,6 +11,7 @@
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgConn.h"
 #include "rdb/pg/PgCopy.h"
+#include "rdb/pg/PgRoles.h"
 #include "rdb/pg/PgSchema.h"
 
 namespace rdb::pg {
@@ -22,6 +23,7 @@ int Usage() {
                  "       rdbcli --create-demo URI [--days N] [--per-day N] [--seed N]\n"
                  "       rdbcli --feed URI --every SECONDS [--count N]\n"
                  "       rdbcli --copy FROM TO   (FROM: a database file, TO: an empty PostgreSQL database)\n"
+                 "       rdbcli --add-customer URI USER_ID ROLE   (the password is read from standard input)\n"
                  "URI: postgresql://[user@]host[:port]/dbname[?param=value...]; the password comes from\n"
                  "~/.pgpass, PGPASSFILE or a pg_service.conf entry (?service=NAME).\n");
     return 2;
@@ -59,7 +61,28 @@ int Init(const std::string& uri) {
     std::string error;
     ConnPtr conn = Open(uri, &error);
     if (!conn) return Fail(error);
-    return Install(conn.get(), false) ? 0 : 1;
+    if (!Install(conn.get(), false)) return 1;
+    std::string message;
+    const LockResult locked = LockDown(conn.get(), &message);
+    if (locked == LockResult::Failed) return Fail(message);
+    std::fprintf(locked == LockResult::Done ? stdout : stderr, "%s\n", message.c_str());
+    return 0;
+}
+
+int AddCustomerLogin(const std::string& uri, const std::string& userId, const std::string& role) {
+    // One line from standard input, so the password stays out of the command line and the
+    // shell's history.
+    std::string password;
+    for (int c; (c = std::getchar()) != EOF && c != '\n';) password += static_cast<char>(c);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.empty()) return Fail("no password on standard input");
+    std::string error;
+    ConnPtr conn = Open(uri, &error);
+    if (!conn) return Fail(error);
+    std::string message;
+    if (!AddCustomer(conn.get(), userId, role, password, &message)) return Fail(message);
+    std::printf("%s\n", message.c_str());
+    return 0;
 }
 
 int CreateDemo(const std::string& uri, const DemoOptions& options) {
@@ -146,7 +169,7 @@ int Copy(const std::string& from, const std::string& to) {
 bool ToolWants(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--copy") return true;
+        if (arg == "--copy" || arg == "--add-customer") return true;
         if ((arg == "--init" || arg == "--create-demo" || arg == "--feed") && i + 1 < argc &&
             IsPostgresAddress(argv[i + 1]))
             return true;
@@ -155,7 +178,7 @@ bool ToolWants(int argc, char** argv) {
 }
 
 int RunTool(int argc, char** argv) {
-    std::string command, address, copyTo;
+    std::string command, address, copyTo, customer, role;
     double every = -1;
     long long count = -1;
     DemoOptions demo;
@@ -164,6 +187,15 @@ int RunTool(int argc, char** argv) {
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         long long n = 0;
         if (value == nullptr) return Usage();
+        if (arg == "--add-customer") {
+            if (!command.empty() || i + 3 >= argc) return Usage();
+            command = arg;
+            address = argv[i + 1];
+            customer = argv[i + 2];
+            role = argv[i + 3];
+            i += 3;
+            continue;
+        }
         if (arg == "--init" || arg == "--create-demo" || arg == "--feed" || arg == "--copy") {
             if (!command.empty()) return Usage();
             command = arg;
@@ -194,6 +226,7 @@ int RunTool(int argc, char** argv) {
     if (command == "--create-demo") return CreateDemo(address, demo);
     if (command == "--feed" && every >= 0) return Feed(address, every, count);
     if (command == "--copy") return Copy(address, copyTo);
+    if (command == "--add-customer") return AddCustomerLogin(address, customer, role);
     return Usage();
 }
 

@@ -35,21 +35,6 @@ bool AppendFile(const std::string& path, const std::string& text, bool truncate 
     return static_cast<bool>(out);
 }
 
-uint16_t FreeLoopbackPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) return 0;
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    uint16_t port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-        port = ntohs(addr.sin_port);
-    close(fd);
-    return port;
-}
-
 bool RunningAsRoot() { return geteuid() == 0; }
 
 // Hands a path to the server's user (only needed when we are root).
@@ -80,6 +65,21 @@ std::string Literal(const std::string& text) {
 }
 
 }  // namespace
+
+uint16_t FreeLoopbackPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return 0;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    uint16_t port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+        port = ntohs(addr.sin_port);
+    close(fd);
+    return port;
+}
 
 PgCluster::PgCluster() {
     std::string templ = (std::filesystem::temp_directory_path() / "orvanta-pg-XXXXXX").string();
@@ -151,10 +151,16 @@ bool PgCluster::RunServerTool(const std::vector<std::string>& args, std::string*
     return false;
 }
 
-bool PgCluster::Initialize() {
+bool PgCluster::Initialize(const std::string& baseBackupFrom) {
     if (BinDir().empty()) {
         error_ = "no PostgreSQL server programs under /usr/lib/postgresql (install postgresql)";
         return false;
+    }
+    if (!baseBackupFrom.empty()) {
+        if (!RunServerTool({"pg_basebackup", "-D", DataDir(), "-R", "-X", "stream", "-c", "fast", "-d", baseBackupFrom}))
+            return false;
+        initialized_ = true;
+        return true;
     }
     if (!RunServerTool({"initdb", "-D", DataDir(), "-U", "postgres", "-A", "trust", "-E", "UTF8",
                         "--locale=C.UTF-8", "--no-sync"}))
@@ -166,7 +172,7 @@ bool PgCluster::Initialize() {
 bool PgCluster::Start(const Options& options) {
     if (running_) return true;
     if (!initialized_) {
-        if (!Initialize()) return false;
+        if (!Initialize(options.baseBackupFrom)) return false;
         std::string conf =
             "\n# throwaway test cluster\n"
             "listen_addresses = '127.0.0.1'\n"
@@ -289,9 +295,19 @@ PgCluster& SharedPgCluster() {
     if (!cluster) {
         auto fresh = std::make_unique<PgCluster>();
         if (!fresh->Start()) throw std::runtime_error("test cluster did not start: " + fresh->ErrorText());
-        fresh->CreateLogin(kDeskLogin, "desk-pw-7f3a");
+        fresh->CreateLogin(kDeskLogin, kDeskPassword);
         setenv("PGPASSFILE", fresh->PasswordFile().c_str(), 1);
         cluster = std::move(fresh);
     }
     return *cluster;
 }
+
+namespace {
+std::string (*g_deskAddress)(const std::string& db) = nullptr;
+}
+
+std::string PgDeskAddress(const std::string& db) {
+    return g_deskAddress != nullptr ? g_deskAddress(db) : SharedPgCluster().TcpUri(db, kDeskLogin);
+}
+
+void SetPgDeskAddress(std::string (*address)(const std::string& db)) { g_deskAddress = address; }

@@ -22,6 +22,9 @@ public:
         // Files copied into the data folder before the start (name -> content), owned by
         // the server's user with mode 0600: certificates and keys for TLS, for example.
         std::vector<std::pair<std::string, std::string>> dataFiles;
+        // A standby: the data folder is a pg_basebackup -R of this connection string
+        // instead of a fresh initdb.
+        std::string baseBackupFrom;
     };
 
     PgCluster();
@@ -64,7 +67,7 @@ public:
     static std::string BinDir();
 
 private:
-    bool Initialize();
+    bool Initialize(const std::string& baseBackupFrom);
     bool RunServerTool(const std::vector<std::string>& args, std::string* output = nullptr);
 
     std::string dir_;
@@ -75,7 +78,16 @@ private:
     std::vector<std::pair<std::string, std::string>> passwords_;
 };
 
+// A loopback port nobody listens on right now (0 when none could be found).
+uint16_t FreeLoopbackPort();
+
 // One cluster per test program, started at first use and stopped when the program exits,
 // with a desk login `desk` (password in PasswordFile(), PGPASSFILE set to it).
 PgCluster& SharedPgCluster();
 inline constexpr const char kDeskLogin[] = "desk";
+inline constexpr const char kDeskPassword[] = "desk-pw-7f3a";
+
+// How the statement suite's desks reach a database of the shared cluster: TcpUri(db,
+// kDeskLogin) unless a program puts something (a pooler) in between.
+std::string PgDeskAddress(const std::string& db);
+void SetPgDeskAddress(std::string (*address)(const std::string& db));

@@ -64,7 +64,7 @@ public:
         static std::atomic<int> next{0};
         name_ = "suite_" + std::to_string(++next);
         cluster.Exec("CREATE DATABASE " + name_ + " TEMPLATE suite_fixture OWNER " + kDeskLogin);
-        address_ = cluster.TcpUri(name_, kDeskLogin);
+        address_ = PgDeskAddress(name_);
     }
     std::string Address() const override { return address_; }
     std::string DatabasePath() const override { return address_; }

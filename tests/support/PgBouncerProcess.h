@@ -1,0 +1,45 @@
+// A throwaway connection pooler in front of a test cluster: its own folder, a free loopback
+// port, transaction pooling, SCRAM for clients with the secrets copied from the cluster, so
+// desks log in through it with their ordinary passwords. Runs as the cluster's server user
+// when we are root (it refuses to run as root), stopped by the destructor.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+class PgCluster;
+
+class PgBouncerProcess {
+public:
+    PgBouncerProcess();
+    ~PgBouncerProcess();
+    PgBouncerProcess(const PgBouncerProcess&) = delete;
+    PgBouncerProcess& operator=(const PgBouncerProcess&) = delete;
+
+    // Starts in front of cluster for the given logins (their secrets are read from the
+    // cluster). extraLines go into the [pgbouncer] section. False with ErrorText().
+    bool Start(const PgCluster& cluster, const std::vector<std::string>& logins,
+               const std::vector<std::string>& extraLines = {});
+    // Stops it (SIGINT: at once, dropping every client) and waits for the exit.
+    void Stop();
+    // Starts it again on the same port with the same settings.
+    bool Restart();
+
+    uint16_t Port() const { return port_; }
+    const std::string& ErrorText() const { return error_; }
+    std::string LogText() const;
+    // postgresql://USER@127.0.0.1:PORT/DB
+    std::string Uri(const std::string& db, const std::string& user) const;
+
+    static std::string Program();  // $PGBOUNCER, else /usr/sbin/pgbouncer
+
+private:
+    bool Launch();
+
+    std::string dir_;
+    uint16_t port_ = 0;
+    pid_t pid_ = -1;
+    std::string error_;
+};
