@@ -1,8 +1,9 @@
-// --help and --version, answered alike by every program of the product before it looks at
-// anything else on its command line.
+// Command-line helpers of every program of the product: --help and --version, answered alike
+// before a program looks at anything else, and whole-number option values.
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -22,6 +23,16 @@ inline int AnswerHelpOrVersion(int argc, char** argv, const char* name, const ch
         }
     }
     return -1;
+}
+
+// A whole decimal number from lo to hi, nothing before or after it, for option values.
+inline bool ParseInt(const char* text, long long lo, long long hi, long long* out) {
+    if (text == nullptr || *text == '\0') return false;
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, 10);
+    if (*end != '\0' || v < lo || v > hi) return false;
+    *out = v;
+    return true;
 }
 
 }  // namespace platform

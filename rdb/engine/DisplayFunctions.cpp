@@ -1,5 +1,7 @@
 #include "rdb/engine/DisplayFunctions.h"
 
+#include "rdb/engine/TextCollation.h"
+
 #include <sqlite3.h>
 
 #include <initializer_list>
@@ -7,12 +9,6 @@
 
 namespace rdb {
 namespace {
-
-std::string_view TrimTrailingBlanks(std::string_view s) {
-    size_t n = s.size();
-    while (n > 0 && s[n - 1] == ' ') --n;
-    return s.substr(0, n);
-}
 
 bool AllDigits(std::string_view s) {
     if (s.empty()) return false;

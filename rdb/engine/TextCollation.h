@@ -11,6 +11,9 @@ namespace rdb {
 
 inline constexpr const char* kTextCollation = "CI_PAD";
 
+// The text without its trailing blanks, which the collation does not see.
+std::string_view TrimTrailingBlanks(std::string_view s);
+
 // Three-way comparison under the collation: negative, 0 or positive.
 int CompareText(std::string_view a, std::string_view b);
 

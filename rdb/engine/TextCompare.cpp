@@ -3,13 +3,14 @@
 #include "rdb/engine/TextCollation.h"
 
 namespace rdb {
-namespace {
 
 std::string_view TrimTrailingBlanks(std::string_view s) {
     size_t n = s.size();
     while (n > 0 && s[n - 1] == ' ') --n;
     return s.substr(0, n);
 }
+
+namespace {
 
 unsigned char Fold(char c) {
     auto u = static_cast<unsigned char>(c);

@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/HelpVersion.h"
 #include "rdb/engine/DemoData.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgConn.h"
@@ -32,15 +33,6 @@ int Usage() {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "rdbcli: %s\n", message.c_str());
     return 1;
-}
-
-bool ParseInt(const char* text, long long lo, long long hi, long long* out) {
-    if (text == nullptr || *text == '\0') return false;
-    char* end = nullptr;
-    const long long v = std::strtoll(text, &end, 10);
-    if (*end != '\0' || v < lo || v > hi) return false;
-    *out = v;
-    return true;
 }
 
 ConnPtr Open(const std::string& uri, std::string* error) { return Connect(uri, kConnectTimeoutMs, error); }
@@ -209,13 +201,13 @@ int RunTool(int argc, char** argv) {
             char* end = nullptr;
             every = std::strtod(value, &end);
             if (*end != '\0' || !(every >= 0) || every > 86400) return Usage();
-        } else if (arg == "--count" && ParseInt(value, 0, 1000000000, &n)) {
+        } else if (arg == "--count" && platform::ParseInt(value, 0, 1000000000, &n)) {
             count = n;
-        } else if (arg == "--days" && ParseInt(value, 1, 3660, &n)) {
+        } else if (arg == "--days" && platform::ParseInt(value, 1, 3660, &n)) {
             demo.days = static_cast<int>(n);
-        } else if (arg == "--per-day" && ParseInt(value, 0, 1000000, &n)) {
+        } else if (arg == "--per-day" && platform::ParseInt(value, 0, 1000000, &n)) {
             demo.recordsPerDay = static_cast<int>(n);
-        } else if (arg == "--seed" && ParseInt(value, 0, UINT32_MAX, &n)) {
+        } else if (arg == "--seed" && platform::ParseInt(value, 0, UINT32_MAX, &n)) {
             demo.seed = static_cast<uint32_t>(n);
         } else {
             return Usage();

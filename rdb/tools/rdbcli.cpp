@@ -66,15 +66,6 @@ int RunStatement(const std::string& address, const std::string& sql) {
     return 0;
 }
 
-bool ParseInt(const char* text, long long lo, long long hi, long long* out) {
-    if (text == nullptr || *text == '\0') return false;
-    char* end = nullptr;
-    const long long v = std::strtoll(text, &end, 10);
-    if (*end != '\0' || v < lo || v > hi) return false;
-    *out = v;
-    return true;
-}
-
 int InitSqlite(const std::string& path) {
     rdb::Error err;
     bool existed = false;
@@ -165,13 +156,13 @@ int main(int argc, char** argv) {
                 Usage();
                 return 2;
             }
-        } else if (arg == "--count" && ParseInt(value, 0, 1000000000, &n)) {
+        } else if (arg == "--count" && platform::ParseInt(value, 0, 1000000000, &n)) {
             count = n;
-        } else if (arg == "--days" && ParseInt(value, 1, 3660, &n)) {
+        } else if (arg == "--days" && platform::ParseInt(value, 1, 3660, &n)) {
             demo.days = static_cast<int>(n);
-        } else if (arg == "--per-day" && ParseInt(value, 0, 1000000, &n)) {
+        } else if (arg == "--per-day" && platform::ParseInt(value, 0, 1000000, &n)) {
             demo.recordsPerDay = static_cast<int>(n);
-        } else if (arg == "--seed" && ParseInt(value, 0, UINT32_MAX, &n)) {
+        } else if (arg == "--seed" && platform::ParseInt(value, 0, UINT32_MAX, &n)) {
             demo.seed = static_cast<uint32_t>(n);
         } else {
             Usage();
