@@ -316,16 +316,7 @@ int32_t PgTransport::Query(const std::string&, const std::string& sql, const Cli
                            int32_t* rowCount, RDB_ERROR* err) {
     const Outcome out = Run(sql, Want::Rows, onRow);
     if (rowCount != nullptr) *rowCount = ClampCount(out.rows);
-    SetRdbError(err, out.code, out.message);
-    switch (out.kind) {
-        case Outcome::Kind::Done:
-            return 1;
-        case Outcome::Kind::DbError:
-            return 0;
-        case Outcome::Kind::Failed:
-            break;
-    }
-    return out.code;
+    return CallResult(out, err);
 }
 
 int32_t PgTransport::QueryFirst(const std::string&, const std::string& sql, std::string* row, RDB_ERROR* err) {
@@ -353,6 +344,10 @@ int32_t PgTransport::QueryFirst(const std::string&, const std::string& sql, std:
 
 int32_t PgTransport::Execute(const std::string&, const std::string& sql, RDB_ERROR* err) {
     const Outcome out = Run(sql, Want::Nothing, ClientRowFn());
+    return CallResult(out, err);
+}
+
+int32_t PgTransport::CallResult(const Outcome& out, RDB_ERROR* err) {
     SetRdbError(err, out.code, out.message);
     switch (out.kind) {
         case Outcome::Kind::Done:

@@ -73,6 +73,8 @@ private:
     bool Usable();
     bool Send(const Translation& t, std::string* error);
     Outcome Collect(Want want, const ClientRowFn& onRow);
+    // The result of a row or statement call: 1 done, 0 database error, else the failure code.
+    static int32_t CallResult(const Outcome& out, RDB_ERROR* err);
 
     std::string uri_;
     std::string serverName_;

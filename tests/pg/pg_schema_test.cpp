@@ -34,24 +34,6 @@ rdb::pg::ConnPtr Desk(const std::string& db) {
     return conn;
 }
 
-// Row strings of a statement through the client interface (the desk's own path).
-std::vector<std::string> RowStrings(const std::string& address, const std::string& sql) {
-    static std::vector<std::string>* sink = nullptr;
-    std::vector<std::string> rows;
-    sink = &rows;
-    const RDBHANDLE h = RDBServerOpen(address.c_str(), "8907");
-    RDBSetEventCallBackFN([](int32_t, int32_t, int32_t, const char* row) -> int32_t {
-        sink->push_back(row);
-        return 1;
-    });
-    int32_t count = 0;
-    RDB_ERROR err{};
-    const int32_t rc = RDBQueryRecord(h, "NEW_ACS", 0, sql.c_str(), &count, &err);
-    sink = nullptr;
-    if (rc <= 0) rows.push_back("<error " + std::to_string(err.nCode) + " " + err.szMessage + ">");
-    return rows;
-}
-
 TEST(PgSchema, InstallsOnceMigratesNothingTwiceAndRefusesForeignOrNewerDatabases) {
     const std::string db = NewDatabase("schema_");
     rdb::pg::ConnPtr conn = Desk(db);

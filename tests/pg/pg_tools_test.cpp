@@ -46,24 +46,6 @@ std::string NewDatabase(const std::string& prefix) {
     return name;
 }
 
-// Row strings through the client interface.
-std::vector<std::string> RowStrings(const std::string& address, const std::string& sql) {
-    static std::vector<std::string>* sink = nullptr;
-    std::vector<std::string> rows;
-    sink = &rows;
-    const RDBHANDLE h = RDBServerOpen(address.c_str(), "8907");
-    RDBSetEventCallBackFN([](int32_t, int32_t, int32_t, const char* row) -> int32_t {
-        sink->push_back(row);
-        return 1;
-    });
-    int32_t count = 0;
-    RDB_ERROR err{};
-    if (RDBQueryRecord(h, "NEW_ACS", 0, sql.c_str(), &count, &err) <= 0)
-        rows.push_back("<error " + std::to_string(err.nCode) + " " + err.szMessage + ">");
-    sink = nullptr;
-    return rows;
-}
-
 std::string Count(const std::string& db, const std::string& table) {
     return SharedPgCluster().Rows("SELECT count(*) FROM " + table, db)[0][0];
 }

@@ -1,5 +1,7 @@
 #include "tests/support/PgCluster.h"
 
+#include "data/RdbClient.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <glob.h>
@@ -311,3 +313,20 @@ std::string PgDeskAddress(const std::string& db) {
 }
 
 void SetPgDeskAddress(std::string (*address)(const std::string& db)) { g_deskAddress = address; }
+
+std::vector<std::string> RowStrings(const std::string& address, const std::string& sql) {
+    static std::vector<std::string>* sink = nullptr;
+    std::vector<std::string> rows;
+    sink = &rows;
+    const RDBHANDLE h = RDBServerOpen(address.c_str(), "8907");
+    RDBSetEventCallBackFN([](int32_t, int32_t, int32_t, const char* row) -> int32_t {
+        sink->push_back(row);
+        return 1;
+    });
+    int32_t count = 0;
+    RDB_ERROR err{};
+    const int32_t rc = RDBQueryRecord(h, "NEW_ACS", 0, sql.c_str(), &count, &err);
+    sink = nullptr;
+    if (rc <= 0) rows.push_back("<error " + std::to_string(err.nCode) + " " + err.szMessage + ">");
+    return rows;
+}

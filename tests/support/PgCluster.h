@@ -90,4 +90,8 @@ inline constexpr const char kDeskPassword[] = "desk-pw-7f3a";
 // How the statement suite's desks reach a database of the shared cluster: TcpUri(db,
 // kDeskLogin) unless a program puts something (a pooler) in between.
 std::string PgDeskAddress(const std::string& db);
+
+// Row strings of a statement through the client interface (the desk's own path); a failed
+// call gives one row "<error CODE MESSAGE>".
+std::vector<std::string> RowStrings(const std::string& address, const std::string& sql);
 void SetPgDeskAddress(std::string (*address)(const std::string& db));
