@@ -24,12 +24,10 @@ std::string Quote(const std::string& s) {
     return q + "'";
 }
 
-Result Cli(const std::vector<std::string>& args) {
-    std::string cmd = Quote(RDBCLI_PATH);
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    cmd += " 2>&1";
+// A command line of the stock tools, standard error with the output.
+Result Shell(const std::string& cmd) {
     Result r;
-    FILE* p = popen(cmd.c_str(), "r");
+    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
     if (p == nullptr) return r;
     char buf[4096];
     size_t n;
@@ -37,6 +35,12 @@ Result Cli(const std::vector<std::string>& args) {
     const int status = pclose(p);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+Result Cli(const std::vector<std::string>& args) {
+    std::string cmd = Quote(RDBCLI_PATH);
+    for (const std::string& a : args) cmd += " " + Quote(a);
+    return Shell(cmd);
 }
 
 std::string NewDatabase(const std::string& prefix) {
@@ -142,6 +146,31 @@ TEST(PgTools, CreateDemoOnceAndFeedRequests) {
                                          today + "'",
                                      db),
               (std::vector<std::vector<std::string>>{{"3"}}));
+}
+
+// The backup the README recommends, made and read back by the stock programs: pg_dump and
+// pg_restore keep every row, the collation (case and trailing blanks ignored, as psql
+// shows) and what the desk lists.
+TEST(PgTools, StockDumpAndRestoreKeepRowsCollationAndTheDesksView) {
+    const std::string from = NewDatabase("dump_from_");
+    ASSERT_EQ(Cli({"--create-demo", SharedPgCluster().TcpUri(from, kDeskLogin), "--days", "2", "--per-day", "50"})
+                  .exitCode,
+              0);
+    const std::string dump = SharedPgCluster().Dir() + "/" + from + ".dump";
+    Result r = Shell("pg_dump --format=custom --file " + Quote(dump) + " " + Quote(SharedPgCluster().AdminUri(from)));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string to = NewDatabase("dump_to_");
+    r = Shell("pg_restore --exit-on-error --dbname " + Quote(SharedPgCluster().AdminUri(to)) + " " + Quote(dump));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    for (const char* table : {"RST_INB", "SERVICE_INFO", "USER_INFO", "USER_AGENT_INFO"})
+        EXPECT_EQ(Count(to, table), Count(from, table)) << table;
+    r = Shell("psql -X -A -t -c \"SELECT count(*) = (SELECT count(*) FROM RST_INB WHERE USER_ID = 'demo') "
+              "FROM RST_INB WHERE USER_ID = 'DEMO  '\" " + Quote(SharedPgCluster().AdminUri(to)));
+    EXPECT_EQ(r.out, "t\n");
+    const std::string list = "select ACS_ID, CALLER_ID from RST_INB where USER_ID = 'demo' order by ACS_ID";
+    const auto rows = RowStrings(SharedPgCluster().TcpUri(to, kDeskLogin), list);
+    EXPECT_GT(rows.size(), 50u);
+    EXPECT_EQ(rows, RowStrings(SharedPgCluster().TcpUri(from, kDeskLogin), list));
 }
 
 }  // namespace
