@@ -69,7 +69,8 @@ std::string PgBouncerProcess::Program() {
 }
 
 bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::string>& logins,
-                             const std::vector<std::string>& extraLines) {
+                             const std::vector<std::string>& extraLines,
+                             const std::vector<std::pair<std::string, std::string>>& plainPasswords) {
     // The pooler answers the clients' SCRAM with the stored secret and reuses it towards
     // the server: no plain password on disk.
     std::string users;
@@ -81,6 +82,7 @@ bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::st
         }
         users += "\"" + login + "\" \"" + rows[0][0] + "\"\n";
     }
+    for (const auto& [login, password] : plainPasswords) users += "\"" + login + "\" \"" + password + "\"\n";
     port_ = FreeLoopbackPort();
     std::string ini =
         "[databases]\n"
@@ -105,8 +107,10 @@ bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::st
 }
 
 bool PgBouncerProcess::Launch() {
-    std::string cmd = (geteuid() == 0 ? "runuser -u postgres -- " : "") + Program() + " -d -q " + dir_ +
-                      "/pgbouncer.ini >" + dir_ + "/start.out 2>&1";
+    // runuser's session resets the open-file limit to the soft default: the pooler takes the
+    // hard limit again, one descriptor per client.
+    std::string cmd = (geteuid() == 0 ? "runuser -u postgres -- " : "") + std::string("sh -c 'ulimit -Sn $(ulimit -Hn); exec ") +
+                      Program() + " -d -q " + dir_ + "/pgbouncer.ini' >" + dir_ + "/start.out 2>&1";
     if (std::system(cmd.c_str()) != 0) {
         error_ = "pgbouncer did not start: " + LogText();
         return false;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <sys/types.h>
 #include <vector>
 
@@ -19,15 +20,18 @@ public:
     PgBouncerProcess& operator=(const PgBouncerProcess&) = delete;
 
     // Starts in front of cluster for the given logins (their secrets are read from the
-    // cluster). extraLines go into the [pgbouncer] section. False with ErrorText().
+    // cluster). extraLines go into the [pgbouncer] section; plainPasswords are logins the
+    // pooler itself logs in as (an auth_user), with their passwords. False with ErrorText().
     bool Start(const PgCluster& cluster, const std::vector<std::string>& logins,
-               const std::vector<std::string>& extraLines = {});
+               const std::vector<std::string>& extraLines = {},
+               const std::vector<std::pair<std::string, std::string>>& plainPasswords = {});
     // Stops it (SIGINT: at once, dropping every client) and waits for the exit.
     void Stop();
     // Starts it again on the same port with the same settings.
     bool Restart();
 
     uint16_t Port() const { return port_; }
+    const std::string& Dir() const { return dir_; }  // its configuration, log and pid file
     const std::string& ErrorText() const { return error_; }
     std::string LogText() const;
     // postgresql://USER@127.0.0.1:PORT/DB
