@@ -1,6 +1,7 @@
 // Many desks on one PostgreSQL server through a transaction pooler: every desk sends the
-// new-record count of its own service for today every PERIOD seconds, all from one process
-// (one event loop per core over libpq's asynchronous calls). In one run:
+// new-record count of its own service for today every PERIOD seconds, from one event loop
+// over libpq's asynchronous calls per core (each in a process of its own, forked by this
+// one; --processes 1 keeps every desk in a single loop). In one run:
 //   1. pgbench runs the same translated count at the same rate and client count through the
 //      same pooler: the floor;
 //   2. the desks log in through the pooler and count for SECONDS;
@@ -16,7 +17,7 @@
 // and --pool-cap sets the pooler's max_db_connections; without it all desks share one login.
 // Latencies run from the moment a count was due, as pgbench's do under a rate limit.
 // Needs an open-file limit above the desk count (raised to the hard limit here: each desk
-// is one socket in this process and one in the pooler); run as root or as a user who may
+// is one socket in a desk process and one in the pooler); run as root or as a user who may
 // start PostgreSQL and the pooler.
 #include <sys/epoll.h>
 #include <sys/mman.h>
@@ -120,11 +121,13 @@ struct Due {
 // counts that are due, not the number of desks. Each desk counts every `period` seconds
 // from its own phase (spread), or all at once from the start; a desk that is down logs in
 // when its next count is due. Stops early once every desk of the slice had an answer when
-// untilAllAnswered; otherwise waits for the counts in flight at the end (up to 30 s).
+// untilAllAnswered; either way it then waits for the counts in flight (up to 30 s), so
+// that the next phase starts with none.
 double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, double period, bool spread,
                bool untilAllAnswered, Stats* stats, bool record) {
     const auto start = Clock::now();
     const auto end = start + Span(seconds);
+    auto stopAt = end;  // no new counts from then on; those in flight are waited for
     const int ep = epoll_create1(EPOLL_CLOEXEC);
     std::priority_queue<Due, std::vector<Due>, std::greater<Due>> timers;
     size_t answered = 0;
@@ -186,7 +189,7 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
     };
     auto countIfDue = [&](Desk& d) {
         const auto now = Clock::now();
-        if (now < end && now >= d.next) send(d);
+        if (now < stopAt && now >= d.next) send(d);
     };
 
     for (Desk* d : desks) {
@@ -199,9 +202,10 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
         if (d->conn != nullptr) watch(*d, EPOLLIN);
     }
     std::vector<epoll_event> ready(512);
+    double allAnsweredAfter = -1;
     for (;;) {
         const auto now = Clock::now();
-        const bool sending = now < end;
+        const bool sending = now < stopAt;
         while (sending && !timers.empty() && timers.top().at <= now) {
             const Due due = timers.top();
             timers.pop();
@@ -211,12 +215,16 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
             else if (d.state == Desk::Ready) send(d);
             // Connecting or Busy: the count goes out when the login or the last count ends.
         }
-        if (untilAllAnswered && answered == desks.size()) break;
+        if (untilAllAnswered && answered == desks.size() && allAnsweredAfter < 0) {
+            allAnsweredAfter = Seconds(now - start);
+            stopAt = now;  // the next phase starts with nothing in flight
+            continue;
+        }
         if (!sending) {
             const bool inFlight = std::any_of(desks.begin(), desks.end(), [](const Desk* d) {
                 return d->state == Desk::Busy || d->state == Desk::Connecting;
             });
-            if (!inFlight || now >= end + std::chrono::seconds(30)) break;
+            if (!inFlight || now >= stopAt + std::chrono::seconds(30)) break;
         }
         // Sleep until a socket is ready or the next count falls due.
         auto wake = now + std::chrono::milliseconds(100);
@@ -285,7 +293,7 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
     }
     close(ep);
     for (Desk* d : desks) d->fd = -1;
-    return untilAllAnswered ? (answered == desks.size() ? Seconds(Clock::now() - start) : -1) : seconds;
+    return untilAllAnswered ? allAnsweredAfter : seconds;
 }
 
 // The desks split over `processes` event loops, one process each, forked once and kept
