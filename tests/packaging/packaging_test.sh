@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed tree and the Debian packages, checked with the tools a distribution uses.
-#   packaging_test.sh stage | files | desktop | unit | deb
+#   packaging_test.sh stage | files | desktop | upgrade | deb
 # Environment: BUILD_DIR, SOURCE_DIR, STAGE (the DESTDIR of `stage`), WORK (scratch folder),
 # EXTENSION (file name of the SQLite extension, empty when the build has none).
 set -euo pipefail
@@ -26,11 +26,6 @@ compare_lists() {
     fi
 }
 
-# The one place the unit names the program it runs.
-unit_program() {
-    sed -n 's/^ExecStart=\([^ ]*\).*/\1/p' "$1"
-}
-
 case "$1" in
 stage)
     rm -rf "$STAGE"
@@ -41,14 +36,11 @@ files)
     expected_files | awk '{print $2}' | sort >"$WORK/files.expected"
     (cd "$STAGE" && find . \( -type f -o -type l \) | sed 's/^\.//' | sort) >"$WORK/files.actual"
     compare_lists "installed files" "$WORK/files.expected" "$WORK/files.actual"
-    for program in usr/bin/orvanta usr/bin/rdbcli usr/sbin/rdbd; do
+    for program in usr/bin/orvanta usr/bin/rdbcli; do
         [ -x "$STAGE/$program" ] || fail "$program is not executable"
     done
-    # The unit must run the rdbd that was installed, under /usr, not the build's own prefix.
-    program="$(unit_program "$STAGE/lib/systemd/system/rdbd.service")"
-    [ "$program" = /usr/sbin/rdbd ] || fail "the unit runs '$program', not /usr/sbin/rdbd"
     # Each manual page is the real program's help, for this version.
-    for page in man1/orvanta.1 man1/rdbcli.1 man8/rdbd.8; do
+    for page in man1/orvanta.1 man1/rdbcli.1; do
         text="$(zcat "$STAGE/usr/share/man/$page.gz")"
         name="$(basename "$page" | cut -d. -f1)"
         grep -q "^\.TH ${name^^} \"${page:3:1}\" .*\"$name $VERSION\"" <<<"$text" \
@@ -56,6 +48,12 @@ files)
         sed 's/\\-/-/g' <<<"$text" | grep -q -- '--version' || fail "$page does not come from $name --help"
         warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$STAGE/usr/share/man/$page.gz" 2>&1 >/dev/null)"
         [ -z "$warnings" ] || fail "$page: $warnings"
+        # Each option on a line of its own: a short one would otherwise run into the start
+        # of its description ("-Q SQL the statement").
+        rendered="$(LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$STAGE/usr/share/man/$page.gz" 2>/dev/null)"
+        while IFS= read -r tag; do
+            grep -qxF "       $tag" <<<"$rendered" || fail "$page: the option '$tag' runs into its description"
+        done < <(awk 'previous == ".TP" {print} {previous = $0}' <<<"$text" | sed 's/^\.[A-Z]* //; s/\\f[BIRP]//g; s/\\[,/]//g; s/\\-/-/g')
     done
     ;;
 
@@ -81,24 +79,39 @@ desktop)
     file "$svg" | grep -q 'SVG Scalable Vector Graphics image' || fail "$svg is not SVG: $(file -b "$svg")"
     ;;
 
-unit)
-    unit="$STAGE/lib/systemd/system/rdbd.service"
-    # verify needs the program where the unit says; point it at the staged one.
-    mkdir -p "$WORK/unit"
-    sed "s|^ExecStart=/usr/sbin/rdbd|ExecStart=$STAGE/usr/sbin/rdbd|" "$unit" >"$WORK/unit/rdbd.service"
-    # verify exits 0 on unknown keys and bad values: any message is a failure.
-    messages="$(MANPATH="$STAGE/usr/share/man" systemd-analyze verify "$WORK/unit/rdbd.service" 2>&1)" \
-        || fail "systemd-analyze verify: $messages"
-    [ -z "$messages" ] || fail "systemd-analyze verify: $messages"
-    # Confinement: systemd's own exposure score, 0 (locked down) to 10, at most 2.
-    systemd-analyze security --offline=yes --threshold=20 "$WORK/unit/rdbd.service" >"$WORK/unit/security.txt" 2>&1 \
-        || { cat "$WORK/unit/security.txt" >&2; fail "the unit's exposure is above 2.0"; }
-    for line in 'Restart=on-failure' 'ProtectSystem=strict' 'ReadWritePaths=/var/lib/orvanta' 'NoNewPrivileges=yes'; do
-        grep -qx "$line" "$unit" || fail "the unit lacks $line"
-    done
-    user="$(sed -n 's/^User=//p' "$unit")"
-    [ -n "$user" ] && [ "$user" != root ] || fail "the unit runs as '${user:-root}'"
-    grep -q -- '--db /var/lib/orvanta/' "$unit" || fail "the unit's database is not under /var/lib/orvanta"
+upgrade)
+    # An upgrade from 1.0 as dpkg runs it: the old prerm, the new preinst, the unpack that
+    # removes the gateway's files, the old postrm, the new postinst. Under DPKG_ROOT, with a
+    # systemctl that records its calls; the data folder must come through untouched.
+    root="$WORK/root"
+    rm -rf "$root" "$WORK/bin"
+    mkdir -p "$root/lib/systemd/system" "$root/run/systemd/system" "$root/var/lib/orvanta" "$WORK/bin"
+    echo '[Service]' >"$root/lib/systemd/system/rdbd.service"
+    echo 'calls of the desks' >"$root/var/lib/orvanta/orvanta.db"
+    printf '#!/bin/sh\necho "$*" >>"%s"\n' "$WORK/systemctl.log" >"$WORK/bin/systemctl"
+    printf '#!/bin/sh\necho "$*" >>"%s"\n' "$WORK/systemctl.log" >"$WORK/bin/deb-systemd-invoke"
+    chmod 755 "$WORK/bin/systemctl" "$WORK/bin/deb-systemd-invoke"
+    old="$SOURCE_DIR/tests/packaging/from-1.0"
+    new="$SOURCE_DIR/cmake/deb"
+    step() { DPKG_ROOT="$root" PATH="$WORK/bin:$PATH" sh -e "$@" || fail "$* failed"; }
+    : >"$WORK/systemctl.log"
+    step "$old/prerm" upgrade "$VERSION"
+    step "$new/preinst" upgrade 1.0 "$VERSION"
+    grep -qx -- '--system stop rdbd.service' "$WORK/systemctl.log" || fail "the upgrade leaves rdbd running: $(cat "$WORK/systemctl.log")"
+    grep -qx -- '--system disable rdbd.service' "$WORK/systemctl.log" || fail "the upgrade leaves rdbd enabled: $(cat "$WORK/systemctl.log")"
+    rm "$root/lib/systemd/system/rdbd.service"
+    step "$old/postrm" upgrade "$VERSION"
+    step "$new/postinst" configure 1.0
+    grep -qx -- '--system daemon-reload' "$WORK/systemctl.log" || fail "systemd is not told that rdbd.service is gone"
+    [ "$(cat "$root/var/lib/orvanta/orvanta.db" 2>/dev/null)" = 'calls of the desks' ] || fail "the upgrade lost /var/lib/orvanta/orvanta.db"
+    # Nothing to do for a fresh install, a reinstall or an upgrade from this version.
+    : >"$WORK/systemctl.log"
+    echo '[Service]' >"$root/lib/systemd/system/rdbd.service"
+    step "$new/preinst" install
+    step "$new/preinst" upgrade "$VERSION" "$VERSION"
+    step "$new/postinst" configure
+    step "$new/postinst" configure "$VERSION"
+    [ ! -s "$WORK/systemctl.log" ] || fail "systemctl called outside an upgrade from 1.0: $(cat "$WORK/systemctl.log")"
     ;;
 
 deb)
@@ -118,6 +131,15 @@ deb)
         dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's/^\.//' | sort >"$WORK/$component.actual"
         compare_lists "files of the $component package" "$WORK/$component.expected" "$WORK/$component.actual"
     done
+    # The server package runs the upgrade scripts that `upgrade` checks.
+    dpkg-deb -e "$server" "$WORK/deb/control"
+    for script in preinst postinst; do
+        cmp -s "$WORK/deb/control/$script" "$SOURCE_DIR/cmake/deb/$script" || fail "the package's $script is not cmake/deb/$script"
+    done
+    # Removal must leave the data and the account: no script of the package names them.
+    if grep -lE 'orvanta|deluser|userdel' "$WORK/deb/control/prerm" "$WORK/deb/control/postrm" 2>/dev/null; then
+        fail "a removal script of the server package touches the data or the account"
+    fi
     # Library dependencies are computed, not written by hand.
     dpkg-deb -f "$desk" Depends | grep -q 'libqt6widgets6' || fail "orvanta does not depend on Qt: $(dpkg-deb -f "$desk" Depends)"
     dpkg-deb -f "$server" Depends | grep -q 'libsqlite3-0' || fail "orvanta-server does not depend on SQLite: $(dpkg-deb -f "$server" Depends)"
