@@ -117,6 +117,8 @@ std::string ServerName(const UriParts& p) {
 std::string DisplayUri(const UriParts& p) {
     UriParts named = p;
     named.service.clear();
+    // A socket folder as a URI writes it, so that it does not read as the path.
+    for (size_t slash; (slash = named.host.find('/')) != std::string::npos;) named.host.replace(slash, 1, "%2F");
     std::string shown = "postgresql://" + ServerName(named);
     if (!p.service.empty()) shown += "?service=" + Shown(p.service);
     return shown;

@@ -78,7 +78,7 @@ TEST(ServerAddress, DisplayNeverHoldsThePasswordHoweverItIsWritten) {
         {"postgresql://desk_q@host/db?pass%77ord=Secret42", "postgresql://desk_q@host/db"},
         {"postgresql://desk_q@host/db?sslmode=verify-full&password=Secret42&connect_timeout=5", "postgresql://desk_q@host/db"},
         {"postgresql://host/db?user=desk_q&password=Secret42", "postgresql://desk_q@host/db"},
-        {"postgresql:///db?host=%2Frun%2Fpostgresql&password=Secret42", "postgresql:///run/postgresql/db"},
+        {"postgresql:///db?host=%2Frun%2Fpostgresql&password=Secret42", "postgresql://%2Frun%2Fpostgresql/db"},
         {"postgresql://?service=orvanta&password=Secret42", "postgresql://localhost?service=orvanta"},
         // A database name that is itself a connection string is not shown.
         {"postgresql://host/?dbname=postgresql://u:Secret42@x/y", "postgresql://host/***"},
