@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed tree and the Debian packages, checked with the tools a distribution uses.
-#   packaging_test.sh stage | files | desktop | upgrade | deb
+#   packaging_test.sh stage | files | desktop | deb
 # Environment: BUILD_DIR, SOURCE_DIR, STAGE (the DESTDIR of `stage`), WORK (scratch folder),
 # EXTENSION (file name of the SQLite extension, empty when the build has none).
 set -euo pipefail
@@ -24,6 +24,52 @@ compare_lists() {
         cat "$WORK/$what.diff" >&2
         fail "$what differs from the expected list ('-' missing, '+' unexpected)"
     fi
+}
+
+# upgrade_from_1_0 SERVER_DEB: dpkg installs a stand-in for orvanta-server 1.0 (its files
+# that later versions no longer carry, its removal scripts) into a throwaway root, then
+# SERVER_DEB over it, with a systemctl that records its calls. The gateway's service must be
+# stopped and disabled, its files gone, the data under /var/lib/orvanta untouched.
+upgrade_from_1_0() {
+    local new="$1" root="$WORK/upgrade/root" old="$WORK/upgrade/old" bin="$WORK/upgrade/bin"
+    local calls="$WORK/upgrade/systemctl.log"
+    rm -rf "$WORK/upgrade"
+    mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/run/systemd/system" \
+        "$old/DEBIAN" "$old/usr/sbin" "$old/lib/systemd/system" "$bin"
+    touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
+    printf 'Package: orvanta-server\nVersion: 1.0\nArchitecture: %s\nMaintainer: Orvanta <packages@orvanta.com>\nDescription: 1.0\n 1.0\n' \
+        "$(dpkg --print-architecture)" >"$old/DEBIAN/control"
+    install -m 0755 "$SOURCE_DIR/tests/packaging/from-1.0/prerm" "$SOURCE_DIR/tests/packaging/from-1.0/postrm" "$old/DEBIAN/"
+    printf '#!/bin/sh\n' >"$old/usr/sbin/rdbd"
+    chmod 0755 "$old/usr/sbin/rdbd"
+    printf '[Service]\nExecStart=/usr/sbin/rdbd\n' >"$old/lib/systemd/system/rdbd.service"
+    dpkg-deb --root-owner-group -b "$old" "$WORK/upgrade/old.deb" >/dev/null
+    for tool in systemctl deb-systemd-invoke; do
+        printf '#!/bin/sh\necho "$*" >>"%s"\n' "$calls" >"$bin/$tool"
+        chmod 0755 "$bin/$tool"
+    done
+    # Chrootless: the scripts run here with DPKG_ROOT set and the recording tools first.
+    dpkg_root() {
+        PATH="$bin:$PATH" dpkg --root="$root" --force-script-chrootless --force-not-root --force-depends "$@" \
+            >>"$WORK/upgrade/dpkg.log" 2>&1 || { cat "$WORK/upgrade/dpkg.log" >&2; fail "dpkg $*"; }
+    }
+    dpkg_root -i "$WORK/upgrade/old.deb"
+    mkdir -p "$root/var/lib/orvanta"
+    echo 'calls of the desks' >"$root/var/lib/orvanta/orvanta.db"
+    : >"$calls"
+    dpkg_root -i "$new"
+    for call in 'stop rdbd.service' 'disable rdbd.service' 'daemon-reload'; do
+        grep -qx -- "--system $call" "$calls" || fail "the upgrade from 1.0 did not run systemctl $call: $(cat "$calls")"
+    done
+    for gone in usr/sbin/rdbd lib/systemd/system/rdbd.service; do
+        [ ! -e "$root/$gone" ] || fail "the upgrade from 1.0 left /$gone"
+    done
+    [ "$(cat "$root/var/lib/orvanta/orvanta.db" 2>/dev/null)" = 'calls of the desks' ] \
+        || fail "the upgrade from 1.0 lost /var/lib/orvanta/orvanta.db"
+    # Installed again over itself, nothing is stopped or disabled.
+    : >"$calls"
+    dpkg_root -i "$new"
+    [ ! -s "$calls" ] || fail "reinstalling ran systemctl: $(cat "$calls")"
 }
 
 case "$1" in
@@ -79,41 +125,6 @@ desktop)
     file "$svg" | grep -q 'SVG Scalable Vector Graphics image' || fail "$svg is not SVG: $(file -b "$svg")"
     ;;
 
-upgrade)
-    # An upgrade from 1.0 as dpkg runs it: the old prerm, the new preinst, the unpack that
-    # removes the gateway's files, the old postrm, the new postinst. Under DPKG_ROOT, with a
-    # systemctl that records its calls; the data folder must come through untouched.
-    root="$WORK/root"
-    rm -rf "$root" "$WORK/bin"
-    mkdir -p "$root/lib/systemd/system" "$root/run/systemd/system" "$root/var/lib/orvanta" "$WORK/bin"
-    echo '[Service]' >"$root/lib/systemd/system/rdbd.service"
-    echo 'calls of the desks' >"$root/var/lib/orvanta/orvanta.db"
-    printf '#!/bin/sh\necho "$*" >>"%s"\n' "$WORK/systemctl.log" >"$WORK/bin/systemctl"
-    printf '#!/bin/sh\necho "$*" >>"%s"\n' "$WORK/systemctl.log" >"$WORK/bin/deb-systemd-invoke"
-    chmod 755 "$WORK/bin/systemctl" "$WORK/bin/deb-systemd-invoke"
-    old="$SOURCE_DIR/tests/packaging/from-1.0"
-    new="$SOURCE_DIR/cmake/deb"
-    step() { DPKG_ROOT="$root" PATH="$WORK/bin:$PATH" sh -e "$@" || fail "$* failed"; }
-    : >"$WORK/systemctl.log"
-    step "$old/prerm" upgrade "$VERSION"
-    step "$new/preinst" upgrade 1.0 "$VERSION"
-    grep -qx -- '--system stop rdbd.service' "$WORK/systemctl.log" || fail "the upgrade leaves rdbd running: $(cat "$WORK/systemctl.log")"
-    grep -qx -- '--system disable rdbd.service' "$WORK/systemctl.log" || fail "the upgrade leaves rdbd enabled: $(cat "$WORK/systemctl.log")"
-    rm "$root/lib/systemd/system/rdbd.service"
-    step "$old/postrm" upgrade "$VERSION"
-    step "$new/postinst" configure 1.0
-    grep -qx -- '--system daemon-reload' "$WORK/systemctl.log" || fail "systemd is not told that rdbd.service is gone"
-    [ "$(cat "$root/var/lib/orvanta/orvanta.db" 2>/dev/null)" = 'calls of the desks' ] || fail "the upgrade lost /var/lib/orvanta/orvanta.db"
-    # Nothing to do for a fresh install, a reinstall or an upgrade from this version.
-    : >"$WORK/systemctl.log"
-    echo '[Service]' >"$root/lib/systemd/system/rdbd.service"
-    step "$new/preinst" install
-    step "$new/preinst" upgrade "$VERSION" "$VERSION"
-    step "$new/postinst" configure
-    step "$new/postinst" configure "$VERSION"
-    [ ! -s "$WORK/systemctl.log" ] || fail "systemctl called outside an upgrade from 1.0: $(cat "$WORK/systemctl.log")"
-    ;;
-
 deb)
     rm -rf "$WORK/deb"
     mkdir -p "$WORK/deb"
@@ -131,15 +142,12 @@ deb)
         dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's/^\.//' | sort >"$WORK/$component.actual"
         compare_lists "files of the $component package" "$WORK/$component.expected" "$WORK/$component.actual"
     done
-    # The server package runs the upgrade scripts that `upgrade` checks.
-    dpkg-deb -e "$server" "$WORK/deb/control"
-    for script in preinst postinst; do
-        cmp -s "$WORK/deb/control/$script" "$SOURCE_DIR/cmake/deb/$script" || fail "the package's $script is not cmake/deb/$script"
-    done
     # Removal must leave the data and the account: no script of the package names them.
+    dpkg-deb -e "$server" "$WORK/deb/control"
     if grep -lE 'orvanta|deluser|userdel' "$WORK/deb/control/prerm" "$WORK/deb/control/postrm" 2>/dev/null; then
         fail "a removal script of the server package touches the data or the account"
     fi
+    upgrade_from_1_0 "$server"
     # Library dependencies are computed, not written by hand.
     dpkg-deb -f "$desk" Depends | grep -q 'libqt6widgets6' || fail "orvanta does not depend on Qt: $(dpkg-deb -f "$desk" Depends)"
     dpkg-deb -f "$server" Depends | grep -q 'libsqlite3-0' || fail "orvanta-server does not depend on SQLite: $(dpkg-deb -f "$server" Depends)"
