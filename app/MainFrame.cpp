@@ -29,7 +29,7 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessagePresenter.h"
-#include "rdb/pg/PgConn.h"
+#include "rdb/client/ServerAddress.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 
@@ -166,7 +166,8 @@ void CMainFrame::ExitProcess(int nExitCode) {
 }
 
 void CMainFrame::SetFrameTitle() {
-    m_strTitle = QString::fromStdString(platform::StrFormat(res::kMainTitleFormat, rdb::pg::RedactAddress(g_pEnv->m_strServerIp).c_str()));
+    m_strTitle = QString::fromStdString(
+        platform::StrFormat(res::kMainTitleFormat, rdb::ReadServerAddress(g_pEnv->m_strServerIp).display.c_str()));
     UpdateCaption();
 }
 

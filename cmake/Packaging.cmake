@@ -1,6 +1,6 @@
 # Installation and Debian packages. Two components, one package each:
 #   desk   -> orvanta         the desk program, its menu entry, icons, metadata and manual
-#   server -> orvanta-server  rdbd, rdbcli, the rdbd service and the SQLite extension
+#   server -> orvanta-server  rdbcli and the SQLite extension
 include(GNUInstallDirs)
 
 set(ORVANTA_PACKAGE_MAINTAINER "Orvanta <packages@orvanta.com>" CACHE STRING
@@ -69,20 +69,7 @@ if(TARGET orvanta)
   orvanta_manual_page(orvanta 1 "desk for the callback requests of an answering service" desk)
 endif()
 
-# The shared server.
-if(TARGET rdbd)
-  install(TARGETS rdbd RUNTIME DESTINATION ${CMAKE_INSTALL_SBINDIR} COMPONENT server)
-  orvanta_manual_page(rdbd 8 "TCP gateway that lets many Orvanta desks share one database" server)
-  # The unit names rdbd by its installed path, which is known only at install time: cpack
-  # installs for /usr whatever prefix the build was configured with.
-  install(CODE "set(ORVANTA_UNIT_TEMPLATE \"${CMAKE_SOURCE_DIR}/res/rdbd.service.in\")
-set(ORVANTA_SBINDIR \"${CMAKE_INSTALL_SBINDIR}\")
-include(\"${CMAKE_SOURCE_DIR}/cmake/InstallUnit.cmake\")" COMPONENT server)
-  install(FILES ${CMAKE_SOURCE_DIR}/res/orvanta-server.sysusers RENAME orvanta-server.conf
-    DESTINATION lib/sysusers.d COMPONENT server)
-  install(FILES ${CMAKE_SOURCE_DIR}/res/orvanta-server.tmpfiles RENAME orvanta-server.conf
-    DESTINATION lib/tmpfiles.d COMPONENT server)
-endif()
+# The shared server's tools.
 if(TARGET rdbcli)
   install(TARGETS rdbcli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT server)
   orvanta_manual_page(rdbcli 1 "command-line client of the Orvanta database" server)
@@ -91,14 +78,14 @@ endif()
 if(TARGET orvanta_sqlite)
   install(TARGETS orvanta_sqlite LIBRARY DESTINATION lib/orvanta COMPONENT server)
 endif()
-if(TARGET rdbd OR TARGET rdbcli)
+if(TARGET rdbcli)
   install(FILES ${CMAKE_SOURCE_DIR}/cmake/deb/copyright ${CMAKE_BINARY_DIR}/deb/changelog.gz
     DESTINATION ${ORVANTA_DOC_SERVER} COMPONENT server)
 endif()
 
 # Everything the install rules copy, so a packaging build can skip the tests.
 add_custom_target(orvanta_packaged)
-foreach(target orvanta rdbd rdbcli orvanta_sqlite orvanta_manual rdbd_manual rdbcli_manual orvanta_changelog)
+foreach(target orvanta rdbcli orvanta_sqlite orvanta_manual rdbcli_manual orvanta_changelog)
   if(TARGET ${target})
     add_dependencies(orvanta_packaged ${target})
   endif()
@@ -110,8 +97,7 @@ set(CPACK_PACKAGE_NAME orvanta)
 set(CPACK_PACKAGE_VENDOR Orvanta)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${ORVANTA_PACKAGE_MAINTAINER})
-# Absolute paths (the systemd unit goes to /lib/systemd/system) need a DESTDIR install;
-# everything else lands below /usr whatever the build's own prefix.
+# Everything lands below /usr whatever the build's own prefix.
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -122,7 +108,7 @@ set(CPACK_COMPONENTS_ALL)
 if(TARGET orvanta)
   list(APPEND CPACK_COMPONENTS_ALL desk)
 endif()
-if(TARGET rdbd OR TARGET rdbcli)
+if(TARGET rdbcli)
   list(APPEND CPACK_COMPONENTS_ALL server)
 endif()
 set(CPACK_DEB_COMPONENT_INSTALL ON)
@@ -148,16 +134,15 @@ The user interface is Korean.")
 
 set(CPACK_DEBIAN_SERVER_PACKAGE_NAME orvanta-server)
 set(CPACK_DEBIAN_SERVER_PACKAGE_SECTION database)
-set(CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS adduser)
+# Retire the gateway service of 1.0 on upgrade; its data stays.
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_EXTRA
-  ${CMAKE_SOURCE_DIR}/cmake/deb/postinst
-  ${CMAKE_SOURCE_DIR}/cmake/deb/prerm
-  ${CMAKE_SOURCE_DIR}/cmake/deb/postrm)
+  ${CMAKE_SOURCE_DIR}/cmake/deb/preinst
+  ${CMAKE_SOURCE_DIR}/cmake/deb/postinst)
 set(CPACK_DEBIAN_SERVER_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_DEBIAN_SERVER_DESCRIPTION "shared database gateway and tools for Orvanta desks
-rdbd lets several Orvanta desks share one database file over TCP on a
-trusted network; it comes with a confined systemd service. rdbcli runs
-statements the way a desk does, creates demonstration databases and feeds
-them new callback requests.")
+set(CPACK_DEBIAN_SERVER_DESCRIPTION "database tools for Orvanta desks
+rdbcli runs statements the way a desk does, installs the schema on a
+PostgreSQL database, copies a desk's database file onto one, adds customer
+logins, creates demonstration databases and feeds them new callback
+requests.")
 
 include(CPack)

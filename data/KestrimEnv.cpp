@@ -17,8 +17,8 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/PrivateProfile.h"
+#include "rdb/client/ServerAddress.h"
 #include "rdb/client/Transport.h"
-#include "rdb/pg/PgConn.h"
 
 CKestrimEnv* g_pEnv = nullptr;
 
@@ -115,7 +115,7 @@ bool CKestrimEnv::SaveServerAddress(std::vector<std::string>* pFailedFiles) {
 
 bool CKestrimEnv::RDBServerOpen() {
     // A database address may carry a password; the log never does.
-    WriteLog(kLogServerOpen, rdb::pg::RedactAddress(m_strServerIp).c_str(), m_strPort.c_str());
+    WriteLog(kLogServerOpen, rdb::ReadServerAddress(m_strServerIp).display.c_str(), m_strPort.c_str());
     m_hRdb = ::RDBServerOpen(m_strServerIp.c_str(), m_strPort.c_str());
     if (m_hRdb == 0) {
         // The boxes the desk shows later say only that the database failed; the reason

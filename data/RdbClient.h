@@ -5,8 +5,8 @@
 //   "postgresql://[user@]host[:port]/dbname[?param=value...]" (or "postgres://..."): a
 //                    PostgreSQL server through libpq (any libpq connection URI, service=NAME
 //                    included; passwords belong in ~/.pgpass, PGPASSFILE or the service file)
-//   "HOST" or "HOST:PORT" with any other text: TCP to the rdbd gateway at HOST, port
-//                    taken from the address when it names one, else from the port argument
+//   Any other text is refused (RDBServerOpen returns 0); nothing is connected to. The
+//   port argument is not used by either form.
 //
 // Results:
 //   RDBServerOpen        handle above 0; 0 when the address cannot be used at all

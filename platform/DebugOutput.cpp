@@ -19,10 +19,16 @@ DebugSink& CurrentSink() {
     return sink;
 }
 
-void DefaultSink(std::string_view message) {
+// The file ORVANTA_LOG names, or null for standard error (unset or empty).
+const char* LogFile() {
     const char* path = std::getenv("ORVANTA_LOG");
+    return path != nullptr && *path != '\0' ? path : nullptr;
+}
+
+void DefaultSink(std::string_view message) {
+    const char* path = LogFile();
     FILE* f = nullptr;
-    if (path != nullptr && *path != '\0') f = std::fopen(path, "ab");
+    if (path != nullptr) f = std::fopen(path, "ab");
     FILE* out = f != nullptr ? f : stderr;
     std::fwrite(message.data(), 1, message.size(), out);
     std::fputc('\n', out);
@@ -57,8 +63,7 @@ bool DebugOutputIsStandardError() {
         std::lock_guard<std::mutex> lock(SinkMutex());
         if (CurrentSink()) return false;
     }
-    const char* path = std::getenv("ORVANTA_LOG");
-    return path == nullptr || *path == '\0';
+    return LogFile() == nullptr;
 }
 
 }  // namespace platform

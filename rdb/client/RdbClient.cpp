@@ -10,13 +10,12 @@
 #include <mutex>
 #include <string>
 
+#include "rdb/client/ServerAddress.h"
 #include "rdb/client/Transport.h"
 #include "rdb/pg/PgConn.h"
 
 namespace rdb {
 namespace {
-
-constexpr uint16_t kDefaultPort = 8907;
 
 std::mutex g_handleMutex;
 std::map<RDBHANDLE, std::shared_ptr<Transport>> g_handles;
@@ -41,18 +40,6 @@ RDBHANDLE AddTransport(std::unique_ptr<Transport> t) {
             return h;
         }
     }
-}
-
-bool ParsePort(const std::string& text, uint16_t* port) {
-    if (text.empty() || text.size() > 5) return false;
-    unsigned value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    if (value == 0 || value > 65535) return false;
-    *port = static_cast<uint16_t>(value);
-    return true;
 }
 
 // The length of the longest prefix of a row string that ends with a whole field and
@@ -115,53 +102,22 @@ void SetRdbError(RDB_ERROR* err, int32_t code, const std::string& message) {
 
 RDB_ERROR LastServerOpenError() { return t_lastOpenError; }
 
-std::unique_ptr<Transport> MakeTransport(const std::string& address, const std::string& port,
-                                         RDB_ERROR* err) {
-    static const std::string kFilePrefix = "file:";
-    if (pg::IsPostgresAddress(address)) return MakePgTransport(address);
-    if (address.compare(0, kFilePrefix.size(), kFilePrefix) == 0) {
-        const std::string path = address.substr(kFilePrefix.size());
-        if (path.empty()) {
-            SetRdbError(err, RDB_E_OPEN, "no database file after \"file:\"");
-            return nullptr;
+std::unique_ptr<Transport> MakeTransport(const std::string& address, RDB_ERROR* err) {
+    const ServerAddress a = ReadServerAddress(address);
+    switch (a.kind) {
+        case AddressKind::File: {
+            std::unique_ptr<Transport> t = MakeEmbeddedTransport(a.target, err);
+            // The reason names the path, which goes to the log.
+            if (!t && err != nullptr) SetRdbError(err, err->nCode, pg::EscapeControlBytes(err->szMessage));
+            return t;
         }
-        return MakeEmbeddedTransport(path, err);
+        case AddressKind::Postgres:
+            return MakePgTransport(a.target);
+        case AddressKind::Refused:
+            break;
     }
-    std::string host = address;
-    std::string portText = port;
-    if (!address.empty() && address[0] == '[') {
-        // [IPv6]:port
-        const size_t close = address.find(']');
-        if (close == std::string::npos) {
-            SetRdbError(err, RDB_E_OPEN, "unterminated '[' in server address \"" + address + "\"");
-            return nullptr;
-        }
-        host = address.substr(1, close - 1);
-        if (close + 1 < address.size()) {
-            if (address[close + 1] != ':') {
-                SetRdbError(err, RDB_E_OPEN, "bad server address \"" + address + "\"");
-                return nullptr;
-            }
-            portText = address.substr(close + 2);
-        }
-    } else {
-        const size_t colon = address.find(':');
-        // One colon: HOST:PORT. More: a bare IPv6 address.
-        if (colon != std::string::npos && address.find(':', colon + 1) == std::string::npos) {
-            host = address.substr(0, colon);
-            portText = address.substr(colon + 1);
-        }
-    }
-    if (host.empty()) {
-        SetRdbError(err, RDB_E_OPEN, "no server address");
-        return nullptr;
-    }
-    uint16_t portNumber = kDefaultPort;
-    if (!portText.empty() && !ParsePort(portText, &portNumber)) {
-        SetRdbError(err, RDB_E_OPEN, "bad port \"" + portText + "\"");
-        return nullptr;
-    }
-    return MakeTcpTransport(host, portNumber);
+    SetRdbError(err, RDB_E_OPEN, a.problem);
+    return nullptr;
 }
 
 }  // namespace rdb
@@ -177,8 +133,9 @@ RDBHANDLE RDBServerOpen(const char* pszServerAddr, const char* pszPort) {
         SetRdbError(err, RDB_E_OPEN, "no server address");
         return 0;
     }
-    std::unique_ptr<rdb::Transport> t =
-        rdb::MakeTransport(pszServerAddr, pszPort != nullptr ? pszPort : "", err);
+    // The port is part of a PostgreSQL address; a file has none.
+    (void)pszPort;
+    std::unique_ptr<rdb::Transport> t = rdb::MakeTransport(pszServerAddr, err);
     if (!t) {
         if (err->nCode == 0) SetRdbError(err, RDB_E_OPEN, "cannot use server address");
         return 0;

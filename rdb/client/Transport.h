@@ -1,5 +1,5 @@
 // One connection handle of the client library stands for one Transport: the embedded
-// engine, the TCP link to rdbd or a PostgreSQL server. RdbClient.cpp maps handles to
+// engine or a PostgreSQL server. RdbClient.cpp maps handles to
 // transports and turns the results into the five calls' results.
 #pragma once
 
@@ -34,16 +34,13 @@ public:
     virtual int32_t Execute(const std::string& db, const std::string& sql, RDB_ERROR* err) = 0;
 };
 
-// "file:PATH" -> embedded engine on PATH; "postgresql://..." or "postgres://..." -> libpq;
-// anything else -> TCP. Never returns null for a
-// TCP address (the link connects on demand); returns null when the embedded database
-// cannot be opened, with err filled.
-std::unique_ptr<Transport> MakeTransport(const std::string& address, const std::string& port,
-                                         RDB_ERROR* err);
+// The transport of an address as ReadServerAddress reads it: the embedded engine, or libpq
+// (connecting on demand). Null with err filled when the embedded database cannot be opened
+// or the address is refused.
+std::unique_ptr<Transport> MakeTransport(const std::string& address, RDB_ERROR* err);
 
 // Factories, defined by the transport sources.
 std::unique_ptr<Transport> MakeEmbeddedTransport(const std::string& path, RDB_ERROR* err);
-std::unique_ptr<Transport> MakeTcpTransport(const std::string& host, uint16_t port);
 std::unique_ptr<Transport> MakePgTransport(const std::string& uri);
 
 // Fills an error record safely (message cut to fit at a character boundary, always

@@ -9,16 +9,6 @@
 namespace rdb::pg {
 namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
 // libpq's messages span lines ("...failed: ...\n\tIs the server running..."); the error
 // record and the log want one line.
 std::string OneLine(std::string_view text) {
@@ -48,81 +38,95 @@ void IgnoreNotice(void*, const PGresult*) {}
 
 }  // namespace
 
-bool IsPostgresAddress(std::string_view address) {
-    return StartsWithNoCase(address, "postgresql://") || StartsWithNoCase(address, "postgres://");
+std::string EscapeControlBytes(std::string_view text) {
+    static const char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7f) {
+            out += "\\x";
+            out += kHex[b >> 4];
+            out += kHex[b & 15];
+        } else {
+            out += c;
+        }
+    }
+    return out;
 }
 
-std::string ServerName(const std::string& uri) {
+bool ReadUri(const std::string& uri, UriParts* parts, std::string* problem) {
     char* message = nullptr;
     PQconninfoOption* options = PQconninfoParse(uri.c_str(), &message);
     if (options == nullptr) {
+        // libpq quotes the address (password and all), or a piece of it, after its reason:
+        // "REASON: \"...\"". Keep the reason only.
+        const std::string text = message != nullptr ? message : "";
         PQfreemem(message);
-        return "(unreadable address)";
+        const size_t quoted = text.find(": \"");
+        const std::string reason = quoted == std::string::npos ? std::string() : text.substr(0, quoted);
+        if (problem != nullptr) {
+            *problem = "the PostgreSQL address cannot be read";
+            if (!reason.empty()) *problem += " (" + EscapeControlBytes(reason) + ")";
+        }
+        return false;
     }
-    std::string user, host, hostaddr, port, db, service;
+    UriParts p;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
         if (o->val == nullptr) continue;
         const std::string_view k = o->keyword;
-        if (k == "user") user = o->val;
-        else if (k == "host") host = o->val;
-        else if (k == "hostaddr") hostaddr = o->val;
-        else if (k == "port") port = o->val;
-        else if (k == "dbname") db = o->val;
-        else if (k == "service") service = o->val;
+        if (k == "user") p.user = o->val;
+        else if (k == "host") p.host = o->val;
+        else if (k == "hostaddr") p.hostaddr = o->val;
+        else if (k == "port") p.port = o->val;
+        else if (k == "dbname") p.dbname = o->val;
+        else if (k == "service") p.service = o->val;
     }
     PQconninfoFree(options);
+    if (parts != nullptr) *parts = std::move(p);
+    return true;
+}
+
+namespace {
+
+// A value as messages show it: control bytes escaped, and a value that is itself a
+// connection string (which may hold a password) not shown at all.
+std::string Shown(const std::string& value) {
+    if (value.find('=') != std::string::npos || value.find("://") != std::string::npos) return "***";
+    return EscapeControlBytes(value);
+}
+
+}  // namespace
+
+std::string ServerName(const UriParts& p) {
     std::string name;
-    if (!service.empty()) name = "service " + service + " ";
-    if (!user.empty()) name += user + "@";
-    if (!host.empty()) {
-        name += host;
-    } else if (!hostaddr.empty()) {
-        name += hostaddr;
+    if (!p.service.empty()) name = "service " + Shown(p.service) + " ";
+    if (!p.user.empty()) name += Shown(p.user) + "@";
+    if (!p.host.empty()) {
+        name += Shown(p.host);
+    } else if (!p.hostaddr.empty()) {
+        name += Shown(p.hostaddr);
     } else {
         name += "localhost";
     }
-    if (!port.empty()) name += ":" + port;
-    if (!db.empty()) name += "/" + db;
+    if (!p.port.empty()) name += ":" + Shown(p.port);
+    if (!p.dbname.empty()) name += "/" + Shown(p.dbname);
     return name;
 }
 
-std::string RedactAddress(const std::string& address) {
-    if (!IsPostgresAddress(address)) return address;
-    const size_t schemeEnd = address.find("://") + 3;
-    const size_t authEnd = address.find_first_of("/?", schemeEnd);
-    std::string out = address.substr(0, schemeEnd);
-    const std::string authority =
-        address.substr(schemeEnd, authEnd == std::string::npos ? std::string::npos : authEnd - schemeEnd);
-    const size_t at = authority.rfind('@');
-    if (at != std::string::npos) {
-        const std::string userinfo = authority.substr(0, at);
-        const size_t colon = userinfo.find(':');
-        out += colon == std::string::npos ? userinfo : userinfo.substr(0, colon) + ":***";
-        out += authority.substr(at);
-    } else {
-        out += authority;
-    }
-    if (authEnd == std::string::npos) return out;
-    const size_t query = address.find('?', authEnd);
-    out += address.substr(authEnd, query == std::string::npos ? std::string::npos : query - authEnd);
-    if (query == std::string::npos) return out;
-    out += '?';
-    size_t pos = query + 1;
-    bool firstParam = true;
-    while (pos <= address.size()) {
-        size_t amp = address.find('&', pos);
-        if (amp == std::string::npos) amp = address.size();
-        const std::string param = address.substr(pos, amp - pos);
-        if (!firstParam) out += '&';
-        firstParam = false;
-        if (StartsWithNoCase(param, "password=")) {
-            out += param.substr(0, 9) + "***";
-        } else {
-            out += param;
-        }
-        pos = amp + 1;
-    }
-    return out;
+std::string DisplayUri(const UriParts& p) {
+    UriParts named = p;
+    named.service.clear();
+    // A socket folder as a URI writes it, so that it does not read as the path.
+    for (size_t slash; (slash = named.host.find('/')) != std::string::npos;) named.host.replace(slash, 1, "%2F");
+    std::string shown = "postgresql://" + ServerName(named);
+    if (!p.service.empty()) shown += "?service=" + Shown(p.service);
+    return shown;
+}
+
+std::string ServerName(const std::string& uri) {
+    UriParts parts;
+    return ReadUri(uri, &parts, nullptr) ? ServerName(parts) : "(unreadable address)";
 }
 
 ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool* timedOut) {
@@ -139,7 +143,8 @@ ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool*
                                   nullptr};
     ConnPtr conn(PQconnectStartParams(keywords, values, 1));
     auto fail = [&](const std::string& why) {
-        if (error != nullptr) *error = "cannot connect to PostgreSQL server " + ServerName(uri) + ": " + why;
+        if (error != nullptr)
+            *error = "cannot connect to PostgreSQL server " + ServerName(uri) + ": " + EscapeControlBytes(why);
         return ConnPtr();
     };
     if (!conn) return fail("out of memory");

@@ -23,16 +23,23 @@ struct ResultClearer {
 using ConnPtr = std::unique_ptr<PGconn, ConnCloser>;
 using ResultPtr = std::unique_ptr<PGresult, ResultClearer>;
 
-// "postgresql://..." or "postgres://..." (scheme letters in any case).
-bool IsPostgresAddress(std::string_view address);
+// What libpq itself reads from a connection URI, for naming the server.
+struct UriParts {
+    std::string user, host, hostaddr, port, dbname, service;
+};
+// False when libpq cannot read the URI, *problem then saying why without quoting it.
+bool ReadUri(const std::string& uri, UriParts* parts, std::string* problem);
 
 // How messages name the server of a connection URI: "USER@HOST:PORT/DB" with what the URI
-// gives ("service NAME" for a service entry). Never contains a password.
+// gives ("service NAME" for a service entry). Never contains a password or a control byte.
+std::string ServerName(const UriParts& parts);
 std::string ServerName(const std::string& uri);
+// The same as an address: "postgresql://USER@HOST:PORT/DB", "?service=NAME" added.
+std::string DisplayUri(const UriParts& parts);
 
-// The URI with any password (user:PASSWORD@ or ?password=) replaced by "***", for logs
-// and window titles. Other addresses come back unchanged.
-std::string RedactAddress(const std::string& address);
+// Control bytes (below 0x20, and 0x7f) written as \xHH, so a text from outside cannot
+// drive the terminal of whoever reads the log.
+std::string EscapeControlBytes(std::string_view text);
 
 // Connect limit of the desk: each attempt gives up after this long.
 inline constexpr int kConnectTimeoutMs = 10000;

@@ -1,11 +1,8 @@
-// rdbcli: the operator's command-line client.
-//   rdbcli -S ADDRESS -Q "SQL"        run a statement through the client library; print each
-//                                     row string as delivered, one per line
-//   rdbcli --init ADDRESS             create an empty database with the schema
-//   rdbcli --create-demo PATH         create PATH (if needed) and fill the demo data set
-//   rdbcli --feed PATH --every SECONDS [--count N]
-//                                     add one new callback request every SECONDS
-//   rdbcli --copy FROM TO             copy a database file into an empty PostgreSQL database
+// rdbcli: the operator's command-line client. One option table, one usage text (the manual
+// page is made from it); the PostgreSQL commands live in PgTools.
+#include <getopt.h>
+#include <strings.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -13,31 +10,58 @@
 #include <ctime>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "data/RdbClient.h"
 #include "platform/HelpVersion.h"
+#include "rdb/client/ServerAddress.h"
 #include "rdb/client/Transport.h"
 #include "rdb/engine/DemoData.h"
 #include "rdb/engine/Engine.h"
-#include "rdb/pg/PgTools.h"
+#include "rdb/tools/PgTools.h"
 
 namespace {
 
-constexpr const char* kPort = "8907";
 constexpr const char* kDbName = "NEW_ACS";
 
 void Usage(std::FILE* out = stderr) {
     std::fprintf(out,
-                 "Usage: rdbcli -S ADDRESS -Q SQL\n"
+                 "Usage: rdbcli -S ADDRESS -Q STATEMENT\n"
                  "   or: rdbcli --init ADDRESS\n"
-                 "   or: rdbcli --create-demo PATH [--days N] [--per-day N] [--seed N]\n"
-                 "   or: rdbcli --feed PATH --every SECONDS [--count N]\n"
-                 "   or: rdbcli --copy FROM TO\n"
+                 "   or: rdbcli --create-demo DATABASE [--days N] [--per-day N] [--seed N]\n"
+                 "   or: rdbcli --feed DATABASE --every SECONDS [--count N]\n"
+                 "   or: rdbcli --copy FILE URI\n"
+                 "   or: rdbcli --add-customer URI USER_ID ROLE\n"
                  "   or: rdbcli --help | --version\n"
-                 "ADDRESS is file:PATH for a local database file, postgresql://... for a\n"
-                 "PostgreSQL database, or HOST[:PORT] of rdbd. --init, --create-demo and --feed\n"
-                 "take a PostgreSQL address too; --copy copies a database file into an empty\n"
-                 "PostgreSQL database.\n");
+                 "Run a statement the way a desk does, or set up a database.\n"
+                 "\n"
+                 "  -S ADDRESS             the database to run the statement on\n"
+                 "  -Q STATEMENT           the statement; each delivered row string is printed on\n"
+                 "                         its own line\n"
+                 "  --init ADDRESS         create the schema in a new database file, or install or\n"
+                 "                         migrate it on PostgreSQL (as a superuser also the roles\n"
+                 "                         and row-level security for many customers)\n"
+                 "  --create-demo DATABASE  fill the demo data set (a file is created if needed)\n"
+                 "  --days N               days of demo history, 1 to 3660 (default 14)\n"
+                 "  --per-day N            demo call records per day (default 400)\n"
+                 "  --seed N               seed of the demo data (the same data for the same seed)\n"
+                 "  --feed DATABASE        add new callback requests to a demo database\n"
+                 "  --every SECONDS        seconds between two requests, up to 86400\n"
+                 "  --count N              stop after N requests (default: never)\n"
+                 "  --copy FILE URI        copy every row of the database file FILE into the empty\n"
+                 "                         PostgreSQL database URI\n"
+                 "  --add-customer URI USER_ID ROLE\n"
+                 "                         create the login ROLE for the customer USER_ID; its\n"
+                 "                         password is read from standard input\n"
+                 "  -h, --help             show this text\n"
+                 "  --version              show the version\n"
+                 "\n"
+                 "ADDRESS is file:PATH for a database file, or\n"
+                 "postgresql://[user@]host[:port]/dbname[?param=value...] for a PostgreSQL\n"
+                 "database (the scheme in any case, postgres:// too). The password belongs in\n"
+                 "~/.pgpass, PGPASSFILE or a pg_service.conf entry (?service=NAME), not in the\n"
+                 "address. Any other text is refused. DATABASE is an ADDRESS or the PATH of a\n"
+                 "database file; URI is a PostgreSQL ADDRESS.\n");
 }
 
 int Fail(int32_t code, const char* message) {
@@ -52,7 +76,7 @@ int32_t PrintRow(int32_t, int32_t, int32_t, const char* row) {
 }
 
 int RunStatement(const std::string& address, const std::string& sql) {
-    const RDBHANDLE h = RDBServerOpen(address.c_str(), kPort);
+    const RDBHANDLE h = RDBServerOpen(address.c_str(), "");
     if (h == 0) {
         const RDB_ERROR e = rdb::LastServerOpenError();
         return Fail(e.nCode, e.szMessage);
@@ -74,16 +98,6 @@ int InitSqlite(const std::string& path) {
                         : "created database file:%s\n",
                 path.c_str());
     return 0;
-}
-
-// One branch per kind of database address.
-int Init(const std::string& address) {
-    static const std::string kFilePrefix = "file:";
-    if (address.compare(0, kFilePrefix.size(), kFilePrefix) == 0 && address.size() > kFilePrefix.size())
-        return InitSqlite(address.substr(kFilePrefix.size()));
-    std::fprintf(stderr, "rdbcli: --init does not know the address \"%s\" (want file:PATH)\n",
-                 address.c_str());
-    return 2;
 }
 
 int CreateDemo(const std::string& path, const rdb::DemoOptions& options) {
@@ -117,71 +131,182 @@ int Feed(const std::string& path, double every, long long count) {
     return 0;
 }
 
+// Exit status of a refused address: it is a bad command line.
+int Refuse(const rdb::ServerAddress& a) {
+    if (a.display.empty()) {
+        std::fprintf(stderr, "rdbcli: %s\n", a.problem.c_str());
+    } else {
+        std::fprintf(stderr, "rdbcli: %s: %s\n", a.display.c_str(), a.problem.c_str());
+    }
+    return 2;
+}
+
+// DATABASE of --create-demo and --feed: an address, or the path of a database file.
+bool FilePath(const std::string& text, const rdb::ServerAddress& a, std::string* path) {
+    if (a.kind == rdb::AddressKind::File) {
+        *path = a.target;
+        return true;
+    }
+    // "file:" with nothing after it is a refused address, not a path.
+    if (text.empty() || strncasecmp(text.c_str(), "file:", 5) == 0) return false;
+    *path = text;
+    return true;
+}
+
+enum Option : int {
+    kInit = 256,
+    kCreateDemo,
+    kFeed,
+    kCopy,
+    kAddCustomer,
+    kEvery,
+    kCount,
+    kDays,
+    kPerDay,
+    kSeed,
+};
+
+const option kOptions[] = {
+    {"init", required_argument, nullptr, kInit},
+    {"create-demo", required_argument, nullptr, kCreateDemo},
+    {"feed", required_argument, nullptr, kFeed},
+    {"copy", required_argument, nullptr, kCopy},
+    {"add-customer", required_argument, nullptr, kAddCustomer},
+    {"every", required_argument, nullptr, kEvery},
+    {"count", required_argument, nullptr, kCount},
+    {"days", required_argument, nullptr, kDays},
+    {"per-day", required_argument, nullptr, kPerDay},
+    {"seed", required_argument, nullptr, kSeed},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+struct Command {
+    int what = 0;  // 'S' or one of the command options; 0: none given
+    std::string database;
+    std::string sql;
+    bool haveSql = false;
+    double every = -1;
+    long long count = -1;
+    bool demoOption = false;
+    rdb::DemoOptions demo;
+    std::vector<std::string> operands;
+};
+
+// Reads the command line into cmd; false when it is not one of the usage's forms.
+bool ReadCommandLine(int argc, char** argv, Command* cmd) {
+    opterr = 0;
+    optind = 1;
+    for (int c; (c = getopt_long(argc, argv, "S:Q:", kOptions, nullptr)) != -1;) {
+        long long n = 0;
+        switch (c) {
+            case 'S':
+            case kInit:
+            case kCreateDemo:
+            case kFeed:
+            case kCopy:
+            case kAddCustomer:
+                if (cmd->what != 0) return false;
+                cmd->what = c;
+                cmd->database = optarg;
+                break;
+            case 'Q':
+                cmd->sql = optarg;
+                cmd->haveSql = true;
+                break;
+            case kEvery: {
+                char* end = nullptr;
+                cmd->every = std::strtod(optarg, &end);
+                if (*optarg == '\0' || *end != '\0' || !(cmd->every >= 0) || cmd->every > 86400) return false;
+                break;
+            }
+            case kCount:
+                if (!platform::ParseInt(optarg, 0, 1000000000, &n)) return false;
+                cmd->count = n;
+                break;
+            case kDays:
+                if (!platform::ParseInt(optarg, 1, 3660, &n)) return false;
+                cmd->demo.days = static_cast<int>(n);
+                cmd->demoOption = true;
+                break;
+            case kPerDay:
+                if (!platform::ParseInt(optarg, 0, 1000000, &n)) return false;
+                cmd->demo.recordsPerDay = static_cast<int>(n);
+                cmd->demoOption = true;
+                break;
+            case kSeed:
+                if (!platform::ParseInt(optarg, 0, UINT32_MAX, &n)) return false;
+                cmd->demo.seed = static_cast<uint32_t>(n);
+                cmd->demoOption = true;
+                break;
+            default:
+                return false;
+        }
+    }
+    for (int i = optind; i < argc; ++i) cmd->operands.emplace_back(argv[i]);
+    // Each option belongs to one command, and only --copy and --add-customer take operands.
+    const size_t operands = cmd->what == kCopy ? 1 : cmd->what == kAddCustomer ? 2 : 0;
+    if (cmd->what == 0 || cmd->operands.size() != operands) return false;
+    if (cmd->haveSql != (cmd->what == 'S')) return false;
+    if (cmd->what == kFeed ? cmd->every < 0 : cmd->every >= 0 || cmd->count >= 0) return false;
+    if (cmd->demoOption && cmd->what != kCreateDemo) return false;
+    return true;
+}
+
+int Run(const Command& cmd) {
+    const rdb::ServerAddress a = rdb::ReadServerAddress(cmd.database);
+    const bool postgres = a.kind == rdb::AddressKind::Postgres;
+    std::string path;
+    switch (cmd.what) {
+        case 'S':
+            if (a.kind == rdb::AddressKind::Refused) return Refuse(a);
+            return RunStatement(cmd.database, cmd.sql);
+        case kInit:
+            if (postgres) return rdb::pg::Init(a.target);
+            if (a.kind == rdb::AddressKind::File) return InitSqlite(a.target);
+            return Refuse(a);
+        case kCreateDemo:
+            if (postgres) return rdb::pg::CreateDemo(a.target, cmd.demo);
+            if (!FilePath(cmd.database, a, &path)) return Refuse(a);
+            return CreateDemo(path, cmd.demo);
+        case kFeed:
+            if (postgres) return rdb::pg::Feed(a.target, cmd.every, cmd.count);
+            if (!FilePath(cmd.database, a, &path)) return Refuse(a);
+            return Feed(path, cmd.every, cmd.count);
+        case kCopy: {
+            if (postgres || !FilePath(cmd.database, a, &path)) {
+                std::fprintf(stderr, "rdbcli: --copy reads a database file (PATH or file:PATH)\n");
+                return 2;
+            }
+            const rdb::ServerAddress to = rdb::ReadServerAddress(cmd.operands[0]);
+            if (to.kind != rdb::AddressKind::Postgres) {
+                std::fprintf(stderr, "rdbcli: --copy writes to a PostgreSQL database (postgresql://...)\n");
+                return to.kind == rdb::AddressKind::Refused ? Refuse(to) : 2;
+            }
+            return rdb::pg::Copy(path, to.target);
+        }
+        case kAddCustomer:
+            if (!postgres) {
+                if (a.kind == rdb::AddressKind::Refused) return Refuse(a);
+                std::fprintf(stderr, "rdbcli: customer logins are made on a PostgreSQL database (postgresql://...)\n");
+                return 2;
+            }
+            return rdb::pg::AddCustomerLogin(a.target, cmd.operands[0], cmd.operands[1]);
+    }
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (const int code = platform::AnswerHelpOrVersion(argc, argv, "rdbcli", ORVANTA_VERSION, Usage);
         code >= 0)
         return code;
-    // PostgreSQL databases (and --copy onto one) have their own commands.
-    if (rdb::pg::ToolWants(argc, argv)) return rdb::pg::RunTool(argc, argv);
-    std::string address, sql, demoPath, feedPath, initAddress;
-    bool haveSql = false;
-    double every = -1;
-    long long count = -1;
-    rdb::DemoOptions demo;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long long n = 0;
-        if (value == nullptr) {
-            Usage();
-            return 2;
-        }
-        if (arg == "-S") {
-            address = value;
-        } else if (arg == "-Q") {
-            sql = value;
-            haveSql = true;
-        } else if (arg == "--init") {
-            initAddress = value;
-        } else if (arg == "--create-demo") {
-            demoPath = value;
-        } else if (arg == "--feed") {
-            feedPath = value;
-        } else if (arg == "--every") {
-            char* end = nullptr;
-            every = std::strtod(value, &end);
-            if (*end != '\0' || !(every >= 0) || every > 86400) {
-                Usage();
-                return 2;
-            }
-        } else if (arg == "--count" && platform::ParseInt(value, 0, 1000000000, &n)) {
-            count = n;
-        } else if (arg == "--days" && platform::ParseInt(value, 1, 3660, &n)) {
-            demo.days = static_cast<int>(n);
-        } else if (arg == "--per-day" && platform::ParseInt(value, 0, 1000000, &n)) {
-            demo.recordsPerDay = static_cast<int>(n);
-        } else if (arg == "--seed" && platform::ParseInt(value, 0, UINT32_MAX, &n)) {
-            demo.seed = static_cast<uint32_t>(n);
-        } else {
-            Usage();
-            return 2;
-        }
-        ++i;
+    Command cmd;
+    if (!ReadCommandLine(argc, argv, &cmd)) {
+        Usage();
+        return 2;
     }
-    if (!initAddress.empty()) {
-        if (!address.empty() || haveSql || !demoPath.empty() || !feedPath.empty()) {
-            Usage();
-            return 2;
-        }
-        return Init(initAddress);
-    }
-    if (!demoPath.empty() && address.empty() && feedPath.empty()) return CreateDemo(demoPath, demo);
-    if (!feedPath.empty() && address.empty() && demoPath.empty() && every >= 0)
-        return Feed(feedPath, every, count);
-    if (!address.empty() && haveSql && demoPath.empty() && feedPath.empty())
-        return RunStatement(address, sql);
-    Usage();
-    return 2;
+    return Run(cmd);
 }

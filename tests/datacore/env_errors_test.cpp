@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/ListCombo.h"
+#include "tests/support/LogCapture.h"
 #include "tests/support/StatementServer.h"
 
 namespace {
@@ -116,6 +117,47 @@ TEST_F(EnvErrors, LongFirstRowArrivesWhole) {
     EXPECT_GT(r, 0);
     for (size_t i = RDB_FIRST_RECORD_SIZE; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], '#');
     EXPECT_TRUE(boxes_.Shown().empty());
+}
+
+// An address the library refuses: the desk starts without a connection, its boxes keep
+// their fixed texts and never quote the address, and the log says why without the password.
+TEST(EnvServerOpen, RefusedAddressLeavesNoPasswordInTheLogOrTheBox) {
+    const std::string secret = "Secret42";
+    for (const std::string& address : {"postgresql://desk:" + secret + "@db7.example/db%zz",
+                                      "postgresql://desk:" + secret + "@[::1/db", std::string("10.0.0.5:8907"),
+                                      "desk:" + secret + "@10.0.0.5"}) {
+        LogCapture log;
+        platform::ScriptedMessages boxes;
+        EnvSession session(address);
+        EXPECT_EQ(session.Env().m_hRdb, 0) << address;
+        std::string value;
+        EXPECT_EQ(session.Env().GetFirstRecord(value, "select 1"), -1);
+        ASSERT_EQ(boxes.Shown().size(), 1u) << address;
+        EXPECT_EQ(boxes.Shown()[0].text.find(secret), std::string::npos) << boxes.Shown()[0].text;
+        EXPECT_EQ(boxes.Shown()[0].text.find("db7"), std::string::npos) << boxes.Shown()[0].text;
+        EXPECT_EQ(boxes.Shown()[0].text.find("%zz"), std::string::npos) << boxes.Shown()[0].text;
+        ASSERT_EQ(log.Lines().size(), 2u) << address;
+        for (const std::string& line : log.Lines()) EXPECT_EQ(line.find(secret), std::string::npos) << line;
+        EXPECT_EQ(log.Lines()[1].rfind("[Orvanta]CKestrimEnv::RDBServerOpen failed code(-6) ", 0), 0u) << log.Lines()[1];
+    }
+    LogCapture log;
+    EnvSession gateway("10.0.0.5:8907");
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+                               "[Orvanta]CKestrimEnv::RDBServerOpen IP(10.0.0.5:8907) PORT(8907)",
+                               "[Orvanta]CKestrimEnv::RDBServerOpen failed code(-6) the server address is neither "
+                               "file:PATH (a database file) nor postgresql://... (a PostgreSQL server)"}));
+}
+
+TEST(EnvServerOpen, ControlBytesOfTheAddressReachTheLogEscaped) {
+    LogCapture log;
+    EnvSession session("file:/nonexistent-orvanta-dir/\x1b[2J\nfake line.db");
+    EXPECT_EQ(session.Env().m_hRdb, 0);
+    ASSERT_EQ(log.Lines().size(), 2u);
+    EXPECT_EQ(log.Lines()[0],
+              "[Orvanta]CKestrimEnv::RDBServerOpen IP(file:/nonexistent-orvanta-dir/\\x1b[2J\\x0afake line.db) PORT(8907)");
+    EXPECT_NE(log.Lines()[1].find("\\x1b[2J\\x0afake line.db"), std::string::npos) << log.Lines()[1];
+    for (const std::string& line : log.Lines())
+        for (const char c : line) EXPECT_GE(static_cast<unsigned char>(c), 0x20) << line;
 }
 
 }  // namespace

@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
-# Command-line conventions of orvanta, rdbd and rdbcli: --help on standard output with
-# status 0, --version as "NAME VERSION", a bad argument gives status 2 and the usage on
-# standard error. orvanta answers --help and --version without a display.
-#   cli_test.sh ORVANTA RDBD RDBCLI VERSION
+# Command-line conventions of orvanta and rdbcli: --help on standard output with status 0,
+# --version as "NAME VERSION", a bad argument gives status 2 and the usage on standard
+# error. orvanta answers --help and --version without a display.
+#   cli_test.sh ORVANTA RDBCLI VERSION
 set -uo pipefail
 
 # Absolute: the programs run from a scratch folder.
 ORVANTA="$(realpath "$1")"
-RDBD="$(realpath "$2")"
-RDBCLI="$(realpath "$3")"
-VERSION="$4"
+RDBCLI="$(realpath "$2")"
+VERSION="$3"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 # A started window would block here; nothing in these runs may take this long.
@@ -60,7 +59,6 @@ expect_bad() {
 # The desk without any display: no X, no Wayland, no platform chosen.
 no_display=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM)
 expect_info orvanta "${no_display[@]}" "$ORVANTA"
-expect_info rdbd "$RDBD"
 expect_info rdbcli "$RDBCLI"
 
 # Help wins wherever it stands, even after Qt's own options.
@@ -74,13 +72,6 @@ expect_bad orvanta env -u QT_QPA_PLATFORM "$ORVANTA" -platform offscreen -bogus
 grep -q "'-bogus'" <<<"$err" || fail "orvanta does not name the argument it refused: '$err'"
 expect_bad orvanta env QT_QPA_PLATFORM=offscreen "$ORVANTA" 설정.ini
 grep -q "'설정.ini'" <<<"$err" || fail "orvanta mangles a Korean argument: '$err'"
-
-expect_bad rdbd "$RDBD" --no-such-option
-expect_bad rdbd "$RDBD"
-expect_bad rdbd "$RDBD" --db
-expect_bad rdbd "$RDBD" --db "$WORK/x.db" --listen 127.0.0.1
-expect_bad rdbd "$RDBD" --db "$WORK/x.db" --max-clients 0
-[ ! -e "$WORK/x.db" ] || fail "rdbd created its database despite a bad command line"
 
 expect_bad rdbcli "$RDBCLI" --no-such-option value
 expect_bad rdbcli "$RDBCLI"

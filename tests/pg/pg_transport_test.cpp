@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "data/KestrimEnv.h"
 #include "platform/MessageBox.h"
@@ -117,8 +118,13 @@ TEST(PgTransport, WrongPasswordSaysWhyAndNamesTheServerButNeverLogsThePassword) 
     const std::string port = std::to_string(cluster.Port());
     LogCapture log;
     platform::ScriptedMessages boxes;
+    // The forms a password may take, and a scheme in capitals, which libpq would otherwise
+    // take for a database name on its default server.
     for (const std::string& uri : {"postgresql://desk:" + secret + "@127.0.0.1:" + port + "/postgres",
-                                   "postgres://desk@127.0.0.1:" + port + "/postgres?password=" + secret}) {
+                                   "postgres://desk@127.0.0.1:" + port + "/postgres?password=" + secret,
+                                   "postgresql://desk:Pw?" + secret + "@127.0.0.1:" + port + "/postgres",
+                                   "postgresql://desk@127.0.0.1:" + port + "/postgres?pass%77ord=" + secret,
+                                   "POSTGRESQL://desk:" + secret + "@127.0.0.1:" + port + "/postgres"}) {
         EnvSession session(uri);
         RDB_ERROR err{};
         EXPECT_LT(RDBExecuteSQL(session.Env().m_hRdb, "NEW_ACS", kBump, &err), 0);
@@ -128,7 +134,9 @@ TEST(PgTransport, WrongPasswordSaysWhyAndNamesTheServerButNeverLogsThePassword) 
         EXPECT_NE(message.find("password authentication failed"), std::string::npos) << message;
         EXPECT_EQ(message.find(secret), std::string::npos) << message;
     }
-    ASSERT_FALSE(log.Lines().empty());  // the open is logged, with the address
+    // Each open is logged, with the address as the desk shows it.
+    EXPECT_EQ(log.Lines(), std::vector<std::string>(5, "[Orvanta]CKestrimEnv::RDBServerOpen IP(postgresql://desk@127.0.0.1:" +
+                                                           port + "/postgres) PORT(8907)"));
     for (const std::string& line : log.Lines()) EXPECT_EQ(line.find(secret), std::string::npos) << line;
     EXPECT_EQ(cluster.LogText().find(secret), std::string::npos);
 }

@@ -143,6 +143,76 @@ TEST_F(Rdbcli, InitCreatesTheSchemaOnceAndNamesWhatItCannotInit) {
     EXPECT_NE(r.err.find("nowhere:/x"), std::string::npos) << r.err;
 }
 
+// An address that is neither form is a bad command line, whatever the command, and the
+// message names the two forms; the neighbouring forms that are addresses still work.
+TEST_F(Rdbcli, RefusesAnAddressOfNeitherFormAndNamesBoth) {
+    for (const std::string address : {"10.0.0.5", "HOST:8907", "", "file:", "File:", "mysql://h/db"}) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"-S", address, "-Q", "select 1"}, {"--init", address},
+              {"--add-customer", address, "demo", "cust_a"}}) {
+            const Result r = RunCli(*dir_, args);
+            EXPECT_EQ(r.exitCode, 2) << args[0] << " '" << address << "': " << r.err;
+            EXPECT_EQ(r.out, "");
+            if (address.rfind("file:", 0) != 0 && address.rfind("File:", 0) != 0) {
+                EXPECT_NE(r.err.find("file:PATH"), std::string::npos) << r.err;
+                EXPECT_NE(r.err.find("postgresql://"), std::string::npos) << r.err;
+            }
+        }
+    }
+    EXPECT_EQ(RunCli(*dir_, {"--feed", "file:", "--every", "1", "--count", "1"}).exitCode, 2);
+    EXPECT_EQ(RunCli(*dir_, {"-S", "FILE:" + db_, "-Q", "select USER_ID from USER_INFO where USER_ID = 'demo'"}).out,
+              "demo:;\n");
+    const Result copy = RunCli(*dir_, {"--copy", "postgresql://h/db", "postgresql://h/db2"});
+    EXPECT_EQ(copy.exitCode, 2);
+    EXPECT_NE(copy.err.find("reads a database file"), std::string::npos) << copy.err;
+}
+
+// Every misuse prints the one usage text --help prints, and that text lists every command.
+TEST_F(Rdbcli, EveryMisusePrintsTheOneUsageText) {
+    const Result help = RunCli(*dir_, {"--help"});
+    ASSERT_EQ(help.exitCode, 0);
+    for (const char* option : {"-S ", "-Q ", "--init", "--create-demo", "--feed", "--every", "--count", "--days",
+                               "--per-day", "--seed", "--copy", "--add-customer", "postgresql://", "file:PATH"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option;
+    const std::string db = "file:" + db_;
+    const std::vector<std::vector<std::string>> misuses = {
+        {"--add-customer"},
+        {"--add-customer", "postgresql://h/db"},
+        {"--add-customer", "postgresql://h/db", "demo"},
+        {"--add-customer", "postgresql://h/db", "demo", "cust_a", "extra"},
+        {"--copy", db_},
+        {"--copy", db_, "postgresql://h/db", "extra"},
+        {"--init", db, "--init", db},
+        {"--init", db, "-S", db},
+        {"-Q", "select 1"},
+        {"-S", db, "-Q", "select 1", "--every", "1"},
+        {"-S", db, "-Q", "select 1", "stray"},
+        {"--feed", db_},
+        {"--feed", db_, "--count", "2"},
+        {"--feed", db_, "--every", ""},
+        {"--feed", db_, "--every", "-1"},
+        {"--feed", db_, "--every", "86401"},
+        {"--feed", db_, "--every", "1", "--days", "2"},
+        {"--create-demo", dir_->File("x.db"), "--count", "3"},
+        {"--create-demo", dir_->File("x.db"), "--days", "0"},
+        {"--create-demo", dir_->File("x.db"), "--days", "3661"},
+        {"--create-demo", dir_->File("x.db"), "--seed", "4294967296"},
+        {"--init", db, "--seed", "1"},
+        {"--every", "1"},
+        {"-x"},
+        {"--initialize", db},
+    };
+    for (const std::vector<std::string>& args : misuses) {
+        const Result r = RunCli(*dir_, args);
+        std::string shown;
+        for (const std::string& a : args) shown += " '" + a + "'";
+        EXPECT_EQ(r.exitCode, 2) << shown;
+        EXPECT_EQ(r.out, "") << shown;
+        EXPECT_EQ(r.err, help.out) << shown;
+    }
+    EXPECT_FALSE(std::ifstream(dir_->File("x.db")).good()) << "a refused command line created its database";
+}
+
 // The stock sqlite3 program, with the one documented line, reads and checks our files.
 TEST_F(Rdbcli, StockSqliteToolLoadsTheCollationAndChecksTheFile) {
     auto sqlite = [&](const std::string& load, const std::string& sql) {

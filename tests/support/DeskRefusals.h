@@ -1,5 +1,5 @@
 // What a connection serving desks must refuse, checked through one handle of the client
-// library, so the embedded engine and rdbd are held to the same list.
+// library.
 #pragma once
 
 #include <string>

@@ -9,7 +9,6 @@
 #include "rdb/pg/PgSchema.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/PgCluster.h"
-#include "tests/support/RdbdProcess.h"
 
 namespace {
 
@@ -21,21 +20,6 @@ public:
 
 private:
     TempDir dir_;
-};
-
-// The same fixture behind a real rdbd on a free loopback port.
-class TcpServer : public StatementServer {
-public:
-    TcpServer() {
-        CreateFixtureDatabase(DatabasePath());
-        if (!rdbd_.Start(DatabasePath())) throw std::runtime_error("rdbd: " + rdbd_.ErrorText());
-    }
-    std::string Address() const override { return rdbd_.Address(); }
-    std::string DatabasePath() const override { return dir_.File("fixture.db"); }
-
-private:
-    TempDir dir_;
-    RdbdProcess rdbd_;
 };
 
 // The same fixture in a fresh database of the program's PostgreSQL cluster, owned by the
@@ -80,22 +64,18 @@ std::unique_ptr<StatementServer> StartStatementServer(ServerKind kind) {
     switch (kind) {
         case ServerKind::Embedded:
             return std::make_unique<EmbeddedServer>();
-        case ServerKind::Tcp:
-            return std::make_unique<TcpServer>();
         case ServerKind::Postgres:
             return std::make_unique<PostgresServer>();
     }
     return nullptr;
 }
 
-std::vector<ServerKind> StatementServerKinds() { return {ServerKind::Embedded, ServerKind::Tcp}; }
+std::vector<ServerKind> StatementServerKinds() { return {ServerKind::Embedded}; }
 
 std::string ServerKindName(ServerKind kind) {
     switch (kind) {
         case ServerKind::Embedded:
             return "Embedded";
-        case ServerKind::Tcp:
-            return "Tcp";
         case ServerKind::Postgres:
             break;
     }

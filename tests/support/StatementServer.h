@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-enum class ServerKind { Embedded, Tcp, Postgres };
+enum class ServerKind { Embedded, Postgres };
 
 class StatementServer {
 public:
@@ -16,6 +16,6 @@ public:
 
 // A fresh fixture database served the given way.
 std::unique_ptr<StatementServer> StartStatementServer(ServerKind kind);
-// Embedded and TCP. PostgreSQL runs in its own test programs, one cluster each.
+// The embedded engine. PostgreSQL runs in its own test programs, one cluster each.
 std::vector<ServerKind> StatementServerKinds();
 std::string ServerKindName(ServerKind kind);

@@ -1,4 +1,4 @@
-#include "rdb/pg/PgTools.h"
+#include "rdb/tools/PgTools.h"
 
 #include <chrono>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/HelpVersion.h"
+#include "rdb/client/ServerAddress.h"
 #include "rdb/engine/DemoData.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgConn.h"
@@ -17,18 +17,6 @@
 
 namespace rdb::pg {
 namespace {
-
-int Usage() {
-    std::fprintf(stderr,
-                 "usage: rdbcli --init URI\n"
-                 "       rdbcli --create-demo URI [--days N] [--per-day N] [--seed N]\n"
-                 "       rdbcli --feed URI --every SECONDS [--count N]\n"
-                 "       rdbcli --copy FROM TO   (FROM: a database file, TO: an empty PostgreSQL database)\n"
-                 "       rdbcli --add-customer URI USER_ID ROLE   (the password is read from standard input)\n"
-                 "URI: postgresql://[user@]host[:port]/dbname[?param=value...]; the password comes from\n"
-                 "~/.pgpass, PGPASSFILE or a pg_service.conf entry (?service=NAME).\n");
-    return 2;
-}
 
 int Fail(const std::string& message) {
     std::fprintf(stderr, "rdbcli: %s\n", message.c_str());
@@ -48,6 +36,8 @@ bool Install(PGconn* conn, bool quietWhenCurrent) {
     if (!(quietWhenCurrent && r == InitResult::UpToDate)) std::printf("%s\n", message.c_str());
     return true;
 }
+
+}  // namespace
 
 int Init(const std::string& uri) {
     std::string error;
@@ -96,7 +86,7 @@ int CreateDemo(const std::string& uri, const DemoOptions& options) {
         copy.keepKeys = false;
         if (!CopyFromEngine(*demo, conn.get(), copy, nullptr, &error)) return Fail(error);
     }
-    std::printf("demo database: %s\n", RedactAddress(uri).c_str());
+    std::printf("demo database: %s\n", ReadServerAddress(uri).display.c_str());
     for (int i = 0; i < kDemoLoginCount; ++i) {
         const DemoLogin& l = kDemoLogins[i];
         std::printf("login %s  password %s  (%s)\n", l.loginId, l.password, l.what);
@@ -137,10 +127,7 @@ int Feed(const std::string& uri, double every, long long count) {
     return 0;
 }
 
-int Copy(const std::string& from, const std::string& to) {
-    if (!IsPostgresAddress(to)) return Fail("--copy writes to a PostgreSQL database (postgresql://...)");
-    if (IsPostgresAddress(from)) return Fail("--copy reads a database file (PATH or file:PATH)");
-    const std::string path = from.compare(0, 5, "file:") == 0 ? from.substr(5) : from;
+int Copy(const std::string& path, const std::string& to) {
     Error e;
     Engine::Options readOnly;
     readOnly.readOnly = true;
@@ -154,72 +141,6 @@ int Copy(const std::string& from, const std::string& to) {
     if (!CopyFromEngine(*source, conn.get(), CopyOptions(), &counts, &error)) return Fail(error);
     for (const auto& [table, rows] : counts) std::printf("%s: %lld rows\n", table.c_str(), static_cast<long long>(rows));
     return 0;
-}
-
-}  // namespace
-
-bool ToolWants(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--copy" || arg == "--add-customer") return true;
-        if ((arg == "--init" || arg == "--create-demo" || arg == "--feed") && i + 1 < argc &&
-            IsPostgresAddress(argv[i + 1]))
-            return true;
-    }
-    return false;
-}
-
-int RunTool(int argc, char** argv) {
-    std::string command, address, copyTo, customer, role;
-    double every = -1;
-    long long count = -1;
-    DemoOptions demo;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        long long n = 0;
-        if (value == nullptr) return Usage();
-        if (arg == "--add-customer") {
-            if (!command.empty() || i + 3 >= argc) return Usage();
-            command = arg;
-            address = argv[i + 1];
-            customer = argv[i + 2];
-            role = argv[i + 3];
-            i += 3;
-            continue;
-        }
-        if (arg == "--init" || arg == "--create-demo" || arg == "--feed" || arg == "--copy") {
-            if (!command.empty()) return Usage();
-            command = arg;
-            address = value;
-            if (arg == "--copy") {
-                if (i + 2 >= argc) return Usage();
-                copyTo = argv[i + 2];
-                ++i;
-            }
-        } else if (arg == "--every") {
-            char* end = nullptr;
-            every = std::strtod(value, &end);
-            if (*end != '\0' || !(every >= 0) || every > 86400) return Usage();
-        } else if (arg == "--count" && platform::ParseInt(value, 0, 1000000000, &n)) {
-            count = n;
-        } else if (arg == "--days" && platform::ParseInt(value, 1, 3660, &n)) {
-            demo.days = static_cast<int>(n);
-        } else if (arg == "--per-day" && platform::ParseInt(value, 0, 1000000, &n)) {
-            demo.recordsPerDay = static_cast<int>(n);
-        } else if (arg == "--seed" && platform::ParseInt(value, 0, UINT32_MAX, &n)) {
-            demo.seed = static_cast<uint32_t>(n);
-        } else {
-            return Usage();
-        }
-        ++i;
-    }
-    if (command == "--init") return Init(address);
-    if (command == "--create-demo") return CreateDemo(address, demo);
-    if (command == "--feed" && every >= 0) return Feed(address, every, count);
-    if (command == "--copy") return Copy(address, copyTo);
-    if (command == "--add-customer") return AddCustomerLogin(address, customer, role);
-    return Usage();
 }
 
 }  // namespace rdb::pg
