@@ -17,11 +17,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kMaxCachedTranslations = 128;
+constexpr const char kLimitSql[] = "SELECT set_config('statement_timeout', $1, true)";
 
 long long MsLeft(Clock::time_point deadline) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
-constexpr const char kLimitSql[] = "SELECT set_config('statement_timeout', $1, true)";
 
 int EnvMs(const char* name, int fallback) {
     const char* env = std::getenv(name);
