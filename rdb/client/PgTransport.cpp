@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -17,6 +18,10 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kMaxCachedTranslations = 128;
 constexpr const char kLimitSql[] = "SELECT set_config('statement_timeout', $1, true)";
+
+long long MsLeft(Clock::time_point deadline) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+}
 
 int EnvMs(const char* name, int fallback) {
     const char* env = std::getenv(name);
@@ -103,14 +108,21 @@ PgTransport::~PgTransport() = default;
 PgTransport::Limits PgTransport::LimitsFromEnvironment() {
     Limits l;
     l.connectMs = EnvMs("RDB_TIMEOUT_MS", l.connectMs);
-    if (l.connectMs == 0) l.connectMs = pg::kConnectTimeoutMs;
     l.statementMs = EnvMs("RDB_STATEMENT_TIMEOUT_MS", l.statementMs);
-    return l;
+    return Bounded(l);
+}
+
+PgTransport::Limits PgTransport::Bounded(Limits limits) {
+    // Every wait of a call needs an end: a statement limit of 0 does not switch it off.
+    if (limits.statementMs <= 0) limits.statementMs = kDefaultStatementMs;
+    if (limits.graceMs < 0) limits.graceMs = 0;
+    if (limits.connectMs <= 0) limits.connectMs = pg::kConnectTimeoutMs;
+    return limits;
 }
 
 void PgTransport::SetLimits(const Limits& limits) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
-    limits_ = limits;
+    limits_ = Bounded(limits);
 }
 
 PgTransport::Limits PgTransport::GetLimits() const {
@@ -170,7 +182,7 @@ bool PgTransport::Send(const Translation& t, std::string* error) {
         // One simple query: the limit and the statement run in one implicit transaction,
         // which ends with the statement and takes the limit with it.
         const std::string text = "SELECT set_config('statement_timeout', '" + limit + "', true);" + t.sql;
-        if (PQsendQuery(c, text.c_str()) == 1) return true;
+        if (PQsendQuery(c, text.c_str()) == 1) return Flush(error);
         *error = PQerrorMessage(c);
         return false;
     }
@@ -193,37 +205,60 @@ bool PgTransport::Send(const Translation& t, std::string* error) {
         PQsendQueryParams(c, call.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
                           nullptr, nullptr, 0) == 1 &&
         PQpipelineSync(c) == 1)
-        return true;
+        return Flush(error);
+    *error = PQerrorMessage(c);
+    return false;
+}
+
+bool PgTransport::Flush(std::string* error) {
+    PGconn* c = conn_.get();
+    for (;;) {
+        const int pending = PQflush(c);
+        if (pending == 0) return true;
+        if (pending < 0) break;
+        const long long left = MsLeft(deadline_);
+        if (left <= 0) {
+            *error = "no room to send within " + std::to_string(WaitMs()) + " ms";
+            return false;
+        }
+        // While the server does not take more, it may be answering: read what it sends.
+        pollfd p{};
+        p.fd = PQsocket(c);
+        p.events = POLLOUT | POLLIN;
+        const int r = poll(&p, 1, static_cast<int>(left));
+        if (r < 0 && errno != EINTR) break;
+        if (r > 0 && (p.revents & POLLIN) != 0 && !PQconsumeInput(c)) break;
+    }
     *error = PQerrorMessage(c);
     return false;
 }
 
 PgTransport::Outcome PgTransport::Collect(Want want, const ClientRowFn& onRow) {
     PGconn* c = conn_.get();
-    const bool limited = limits_.statementMs > 0;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(limits_.statementMs + limits_.graceMs);
     const bool pipeline = PQpipelineStatus(c) != PQ_PIPELINE_OFF;
     std::vector<pg::ResultPtr> results;
     int nulls = 0;
     for (;;) {
         while (PQisBusy(c)) {
-            int wait = -1;
-            if (limited) {
-                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-                if (left <= 0) {
-                    conn_.reset();
-                    return Outcome::Error(Outcome::Kind::Failed, RDB_E_TIMEOUT,
-                                          "no answer from PostgreSQL server " + serverName_ + " within " +
-                                              std::to_string(limits_.statementMs + limits_.graceMs) +
-                                              " ms; the statement may or may not have been carried out");
-                }
-                wait = static_cast<int>(left);
+            const long long left = MsLeft(deadline_);
+            if (left <= 0) {
+                conn_.reset();
+                return Outcome::Error(Outcome::Kind::Failed, RDB_E_TIMEOUT,
+                                      "no answer from PostgreSQL server " + serverName_ + " within " +
+                                          std::to_string(WaitMs()) +
+                                          " ms; the statement may or may not have been carried out");
             }
             pollfd p{};
             p.fd = PQsocket(c);
             p.events = POLLIN;
-            const int r = poll(&p, 1, wait);
-            if (r < 0 && errno != EINTR) break;
+            const int r = poll(&p, 1, static_cast<int>(left));
+            if (r < 0 && errno != EINTR) {
+                conn_.reset();
+                return Outcome::Error(Outcome::Kind::Failed, RDB_E_DISCONNECTED,
+                                      "connection to PostgreSQL server " + serverName_ + " lost (" +
+                                          std::strerror(errno) +
+                                          "); the statement may or may not have been carried out");
+            }
             if (r > 0 && !PQconsumeInput(c)) break;  // PQgetResult reports the loss
         }
         PGresult* r = PQgetResult(c);
@@ -299,7 +334,10 @@ PgTransport::Outcome PgTransport::Run(const std::string& sql, Want want, const C
             }
             doomed_ = false;
             PQsetNoticeReceiver(conn_.get(), &OnNotice, &doomed_);
+            // Nothing of a call may wait without an end, sending included.
+            PQsetnonblocking(conn_.get(), 1);
         }
+        deadline_ = Clock::now() + std::chrono::milliseconds(WaitMs());
         if (!Send(t, &error)) {
             conn_.reset();
             // Nothing of the statement left: a connection that had died unseen gets one

@@ -4,14 +4,22 @@
 // Connection: made at the first call and kept; before it is reused the transport checks
 // that the server has not closed it, and connects anew if it has. A statement is sent at
 // most once: when the connection is lost after a statement may have reached the server,
-// the call fails (RDB_E_DISCONNECTED) and the next call reconnects. Connecting gives up
-// after 10 s; TCP keepalives are on.
+// the call fails (RDB_E_DISCONNECTED) and the next call reconnects.
+//
+// Waiting: calls run on the caller's thread, the desk's window, so no wait is without an
+// end. Connecting gives up after the connect limit, shared among the hosts of the address
+// (pg::Connect). A server that stops answering (a silent network) drops the connection
+// within about 10 s by the TCP settings of pg::Connect, whatever the statement limit. The
+// window is not repainted meanwhile: pumping its events would run timers and queued calls
+// that start other calls inside this one, and rows must reach the callback before the
+// call returns.
 //
 // Time limit: every statement carries its own server-side limit, set for its transaction
 // only (set_config(..., true)), so nothing of a call stays on the server's session and a
 // transaction-pooling proxy may hand the session to another desk. No named prepared
 // statements are used. If the server does not answer within the limit plus 10 s, the call
-// fails with RDB_E_TIMEOUT and the connection is dropped.
+// fails with RDB_E_TIMEOUT and the connection is dropped. A limit of 0 does not switch the
+// limit off: it means the default.
 //
 // Errors: a database error carries the positive code of its SQLSTATE (pg::CodeFromSqlState)
 // and "SQLSTATE: message"; connection failures carry RDB_E_CONNECT, RDB_E_TIMEOUT or
@@ -22,6 +30,7 @@
 // transport; calls from other threads wait.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -38,10 +47,12 @@ class PgTransport : public Transport {
 public:
     using Translator = bool (*)(std::string_view tsql, Translation* out, std::string* error);
 
+    static constexpr int kDefaultStatementMs = 30000;
+
     struct Limits {
-        int connectMs = pg::kConnectTimeoutMs;
-        int statementMs = 30000;  // 0: no limit
-        int graceMs = 10000;      // extra wait for the server's answer beyond the limit
+        int connectMs = pg::kConnectTimeoutMs;    // 0: the default
+        int statementMs = kDefaultStatementMs;    // 0: the default, never "no limit"
+        int graceMs = 10000;  // extra wait for the server's answer beyond the limit
     };
 
     PgTransport(std::string uri, Translator translate);
@@ -63,6 +74,8 @@ public:
     // The defaults, with RDB_TIMEOUT_MS (connect limit) and RDB_STATEMENT_TIMEOUT_MS
     // (statement limit) from the environment when set.
     static Limits LimitsFromEnvironment();
+    // limits with every wait given an end: 0 or less becomes the default.
+    static Limits Bounded(Limits limits);
 
 private:
     struct Outcome;
@@ -72,6 +85,10 @@ private:
     bool Translate(const std::string& sql, Translation* out, std::string* error);
     bool Usable();
     bool Send(const Translation& t, std::string* error);
+    // Sends what libpq holds, by deadline_.
+    bool Flush(std::string* error);
+    // The longest a statement's answer is waited for.
+    int WaitMs() const { return limits_.statementMs + limits_.graceMs; }
     Outcome Collect(Want want, const ClientRowFn& onRow);
     // The result of a row or statement call: 1 done, 0 database error, else the failure code.
     static int32_t CallResult(const Outcome& out, RDB_ERROR* err);
@@ -83,6 +100,7 @@ private:
     mutable std::recursive_mutex mutex_;
     pg::ConnPtr conn_;
     bool doomed_ = false;
+    std::chrono::steady_clock::time_point deadline_;  // of the call's statement
     std::unordered_map<std::string, Translation> translations_;
 };
 

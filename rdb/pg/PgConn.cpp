@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -129,22 +130,103 @@ std::string ServerName(const std::string& uri) {
     return ReadUri(uri, &parts, nullptr) ? ServerName(parts) : "(unreadable address)";
 }
 
-ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool* timedOut) {
+namespace {
+
+// One host of an address: what replaces the address's host lists for one attempt. Empty
+// when the address is tried as a whole.
+struct HostChoice {
+    std::string host, hostaddr, port;
+    std::string label;  // how messages name it
+};
+
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    for (;;) {
+        const size_t comma = list.find(',', pos);
+        out.push_back(list.substr(pos, comma == std::string::npos ? std::string::npos : comma - pos));
+        if (comma == std::string::npos) return out;
+        pos = comma + 1;
+    }
+}
+
+// The hosts of an address, one attempt each. libpq limits a connect attempt only in its
+// blocking calls; ours waits itself, so it must move from a silent host to the next itself.
+// Addresses it cannot take apart safely (one host, empty list entries, a service file that
+// may name the hosts, prefer-standby's two rounds over all hosts) are tried as a whole.
+std::vector<HostChoice> HostsOf(const std::string& uri) {
+    char* message = nullptr;
+    PQconninfoOption* options = PQconninfoParse(uri.c_str(), &message);
+    if (options == nullptr) {
+        PQfreemem(message);
+        return {};
+    }
+    std::string host, hostaddr, port, service, attrs;
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+        if (o->val == nullptr) continue;
+        const std::string_view k = o->keyword;
+        if (k == "host") host = o->val;
+        else if (k == "hostaddr") hostaddr = o->val;
+        else if (k == "port") port = o->val;
+        else if (k == "service") service = o->val;
+        else if (k == "target_session_attrs") attrs = o->val;
+    }
+    PQconninfoFree(options);
+    if (!service.empty() || attrs == "prefer-standby") return {};
+    const std::vector<std::string> hosts = host.empty() ? std::vector<std::string>() : SplitList(host);
+    const std::vector<std::string> addrs = hostaddr.empty() ? std::vector<std::string>() : SplitList(hostaddr);
+    const std::vector<std::string> ports = port.empty() ? std::vector<std::string>() : SplitList(port);
+    const size_t n = std::max(hosts.size(), addrs.size());
+    if (n < 2 || (!hosts.empty() && !addrs.empty() && hosts.size() != addrs.size()) ||
+        (ports.size() > 1 && ports.size() != n))
+        return {};
+    std::vector<HostChoice> out;
+    for (size_t i = 0; i < n; ++i) {
+        HostChoice c;
+        if (!hosts.empty()) c.host = hosts[i];
+        if (!addrs.empty()) c.hostaddr = addrs[i];
+        if (!ports.empty()) c.port = ports.size() == 1 ? ports[0] : ports[i];
+        // libpq skips empty values, so an empty entry could not replace the list.
+        if ((!hosts.empty() && c.host.empty()) || (!addrs.empty() && c.hostaddr.empty()) ||
+            (!ports.empty() && c.port.empty()))
+            return {};
+        c.label = (c.host.empty() ? c.hostaddr : c.host) + (c.port.empty() ? "" : ":" + c.port);
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
+// One connect attempt of at most timeoutMs: the whole address, or one host of it.
+ConnPtr ConnectOnce(const std::string& uri, const HostChoice* only, int timeoutMs, std::string* why,
+                    bool* timedOut) {
     using Clock = std::chrono::steady_clock;
-    if (timedOut != nullptr) *timedOut = false;
+    *timedOut = false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    // libpq's own limit is per host and in whole seconds; ours covers the whole attempt.
-    const std::string seconds = std::to_string(timeoutMs <= 1000 ? 1 : (timeoutMs + 999) / 1000);
-    // Defaults first: the URI, expanded from dbname, overrides them.
-    const char* const keywords[] = {"connect_timeout", "keepalives", "keepalives_idle",
-                                    "keepalives_interval", "keepalives_count",
-                                    "fallback_application_name", "dbname", nullptr};
-    const char* const values[] = {seconds.c_str(), "1", "30", "10", "3", "orvanta", uri.c_str(),
-                                  nullptr};
-    ConnPtr conn(PQconnectStartParams(keywords, values, 1));
-    auto fail = [&](const std::string& why) {
-        if (error != nullptr)
-            *error = "cannot connect to PostgreSQL server " + ServerName(uri) + ": " + EscapeControlBytes(why);
+    const std::string userTimeout = std::to_string(kTcpUserTimeoutMs);
+    const std::string idle = std::to_string(kKeepalivesIdleS);
+    const std::string interval = std::to_string(kKeepalivesIntervalS);
+    const std::string count = std::to_string(kKeepalivesCount);
+    // Defaults first: the URI, expanded from dbname, overrides them; one host's entries
+    // come last and replace the URI's lists.
+    std::vector<const char*> keywords = {"keepalives", "keepalives_idle", "keepalives_interval",
+                                         "keepalives_count", "tcp_user_timeout",
+                                         "fallback_application_name", "dbname"};
+    std::vector<const char*> values = {"1", idle.c_str(), interval.c_str(), count.c_str(),
+                                       userTimeout.c_str(), "orvanta", uri.c_str()};
+    if (only != nullptr) {
+        const std::pair<const char*, const std::string*> entries[] = {
+            {"host", &only->host}, {"hostaddr", &only->hostaddr}, {"port", &only->port}};
+        for (const auto& [keyword, value] : entries) {
+            if (value->empty()) continue;
+            keywords.push_back(keyword);
+            values.push_back(value->c_str());
+        }
+    }
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    ConnPtr conn(PQconnectStartParams(keywords.data(), values.data(), 1));
+    auto fail = [&](const std::string& text) {
+        *why = text;
         return ConnPtr();
     };
     if (!conn) return fail("out of memory");
@@ -156,7 +238,7 @@ ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool*
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) {
-            if (timedOut != nullptr) *timedOut = true;
+            *timedOut = true;
             return fail("no answer within " + std::to_string(timeoutMs) + " ms");
         }
         pollfd p{};
@@ -170,6 +252,41 @@ ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool*
     }
     PQsetNoticeReceiver(conn.get(), &IgnoreNotice, nullptr);
     return conn;
+}
+
+}  // namespace
+
+ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool* timedOut) {
+    using Clock = std::chrono::steady_clock;
+    if (timedOut != nullptr) *timedOut = false;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    const std::vector<HostChoice> hosts = HostsOf(uri);
+    std::string why;
+    bool late = false;
+    ConnPtr conn;
+    if (hosts.empty()) {
+        conn = ConnectOnce(uri, nullptr, timeoutMs, &why, &late);
+    } else {
+        // Each host gets an equal share of what is left: a silent one costs its share, a
+        // refusing one next to nothing, and the whole attempt stays within the limit.
+        for (size_t i = 0; i < hosts.size() && !conn; ++i) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            const int share = static_cast<int>(std::max<long long>(left, 1) / static_cast<long long>(hosts.size() - i));
+            std::string hostWhy;
+            bool hostLate = false;
+            conn = ConnectOnce(uri, &hosts[i], std::max(share, 1), &hostWhy, &hostLate);
+            if (conn) break;
+            late = late || hostLate;
+            // libpq's own messages name the host; ours for a silent one does not.
+            if (hostLate) hostWhy = hosts[i].label + ": " + hostWhy;
+            why += (why.empty() ? "" : "; ") + hostWhy;
+        }
+    }
+    if (conn) return conn;
+    if (timedOut != nullptr) *timedOut = late;
+    if (error != nullptr) *error = "cannot connect to PostgreSQL server " + ServerName(uri) + ": " + EscapeControlBytes(why);
+    return ConnPtr();
 }
 
 int32_t CodeFromSqlState(std::string_view state) {

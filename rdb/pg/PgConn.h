@@ -41,13 +41,24 @@ std::string DisplayUri(const UriParts& parts);
 // drive the terminal of whoever reads the log.
 std::string EscapeControlBytes(std::string_view text);
 
-// Connect limit of the desk: each attempt gives up after this long.
+// Connect limit of the desk: an attempt gives up after this long, over all the hosts an
+// address names.
 inline constexpr int kConnectTimeoutMs = 10000;
 
-// Connects to uri with TCP keepalives and a connect limit of timeoutMs for the whole
-// attempt (values given in the URI win over these defaults). Notices are not printed.
-// Null on failure, *error naming the server and saying why; *timedOut set when the limit
-// ran out.
+// How long a connection waits for a server that has stopped answering: data the server
+// has not acknowledged for this long drops the connection (TCP user timeout), and so does
+// a quiet connection whose keepalive probes (after kKeepalivesIdleS, then every
+// kKeepalivesIntervalS) go unanswered for as long.
+inline constexpr int kTcpUserTimeoutMs = 10000;
+inline constexpr int kKeepalivesIdleS = 4;
+inline constexpr int kKeepalivesIntervalS = 2;
+inline constexpr int kKeepalivesCount = 3;
+
+// Connects to uri with the TCP settings above and a connect limit of timeoutMs (values
+// given in the URI win over these defaults). An address with several hosts gives each
+// host an equal share of what is left of the limit, in order, so a silent host does not
+// use up the time of the next. Notices are not printed. Null on failure, *error naming the
+// server and saying why; *timedOut set when a host gave no answer in time.
 ConnPtr Connect(const std::string& uri, int timeoutMs, std::string* error, bool* timedOut = nullptr);
 
 // The positive error code of a SQLSTATE: its five characters read as a base-36 number

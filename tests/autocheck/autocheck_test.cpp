@@ -30,7 +30,9 @@
 #include "tests/support/CupsScheduler.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/PgCluster.h"
 #include "tests/support/Rows.h"
+#include "tests/support/StatementServer.h"
 
 namespace {
 
@@ -63,6 +65,7 @@ public:
     int badReads = 0;
     std::function<void()> onCount;      // after the count reached its label
     std::function<void()> onListQuery;  // after a reload
+    std::function<void(const std::string&)> onStatus;  // after a status line
     std::vector<std::string> finished;  // "counted count ticketFailed" of every check, as 0/1
 
     std::string GetSelectedServiceId() const override { return serviceId; }
@@ -80,7 +83,10 @@ public:
         if (onCount) onCount();
     }
     void SetCountdownText(const std::string& text) override { countdown = text; }
-    void SetStatusText(const std::string& text) override { statuses.push_back(text); }
+    void SetStatusText(const std::string& text) override {
+        statuses.push_back(text);
+        if (onStatus) onStatus(text);
+    }
     void EnableAutoStart(bool enable) override { startEnabled = enable; }
     void EnableAutoStop(bool enable) override { stopEnabled = enable; }
     void EnableServiceCombo(bool enable) override { comboEnabled = enable; }
@@ -214,6 +220,10 @@ protected:
     int RunToNextCheck() {
         const int before = Checks();
         for (int ticks = 1; ticks <= 60; ++ticks) {
+            if (host_.timerPeriod < 0) {
+                ADD_FAILURE() << "no timer is armed after " << ticks - 1 << " ticks";
+                return -1;
+            }
             Tick();
             if (Checks() > before) return ticks;
         }
@@ -748,6 +758,74 @@ TEST_F(AutoCheckTest, FailedCountEmptiesTheLabelSkipsTheReloadAndStillSoundsAtZe
     EXPECT_EQ(host_.timerPeriod, 1000);
     EXPECT_EQ(host_.finished, std::vector<std::string>{"0 0 0"});  // no count to announce
 }
+
+// The desk's connection goes in the middle of a check: its PostgreSQL server stops as the
+// check starts (the count fails), after the count (the reload fails) or after the reload
+// (the first mark fails). The failed check must leave the cycle running, and the next
+// check, with the server back, does the work in full.
+enum class CutAt { Count, Reload, Mark };
+
+class AutoCheckCutOffTest : public AutoCheckTest, public ::testing::WithParamInterface<CutAt> {
+protected:
+    AutoCheckCutOffTest() : server_(StartStatementServer(ServerKind::Postgres)) {
+        session_.reset();
+        session_ = std::make_unique<EnvSession>(server_->Address());
+        Env().m_strMiniPrintDriver = "receipt";
+    }
+    static PgCluster& Cluster() { return SharedPgCluster(); }
+    // Stops the server once, at the test's moment.
+    void CutOffAt(CutAt at) {
+        if (cut_ || at != GetParam()) return;
+        cut_ = true;
+        ASSERT_TRUE(Cluster().Stop("fast")) << Cluster().ErrorText();
+    }
+
+    std::unique_ptr<StatementServer> server_;
+    bool cut_ = false;
+};
+
+TEST_P(AutoCheckCutOffTest, TheNextCheckComesOnTimeAndDoesTheWork) {
+    host_.lastDay = kDay1;
+    host_.autoQuery = true;
+    host_.autoPrint = true;
+    host_.onStatus = [&](const std::string& text) {
+        if (text == CAutoCheck::kStatusCheckStart) CutOffAt(CutAt::Count);
+    };
+    host_.onCount = [&] { CutOffAt(CutAt::Reload); };
+    host_.onListQuery = [&] { CutOffAt(CutAt::Mark); };
+    const size_t processed = ProcessedIds().size();
+
+    StartAndCheck();
+    ASSERT_TRUE(cut_);
+    EXPECT_EQ(host_.finished, std::vector<std::string>{GetParam() == CutAt::Count ? "0 0 0" : "1 3 0"});
+    if (GetParam() != CutAt::Reload) {
+        EXPECT_FALSE(boxes_.Shown().empty());  // the failure was shown
+    }
+    EXPECT_EQ(printers_.jobs.size(), GetParam() == CutAt::Mark ? 1u : 0u);
+    EXPECT_EQ(host_.timerPeriod, CAutoCheck::kTickPeriodMs);  // the cycle goes on
+
+    ASSERT_TRUE(Cluster().Start()) << Cluster().ErrorText();
+    EXPECT_EQ(RunToNextCheck(), 11);
+    EXPECT_EQ(host_.finished.back(), "1 3 0");
+    // Every request is printed and marked now; a ticket whose mark was cut off came out twice.
+    EXPECT_EQ(printers_.jobs.size(), GetParam() == CutAt::Mark ? 4u : 3u);
+    EXPECT_EQ(ProcessedIds().size(), processed + 3);
+    EXPECT_TRUE(host_.rows.empty());
+    EXPECT_EQ(host_.timerPeriod, CAutoCheck::kTickPeriodMs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moments, AutoCheckCutOffTest, ::testing::Values(CutAt::Count, CutAt::Reload, CutAt::Mark),
+                         [](const auto& info) {
+                             switch (info.param) {
+                                 case CutAt::Count:
+                                     return std::string("Count");
+                                 case CutAt::Reload:
+                                     return std::string("Reload");
+                                 case CutAt::Mark:
+                                     break;
+                             }
+                             return std::string("Mark");
+                         });
 
 // Standard output of a shell command; ok is false when it could not run or failed.
 std::string RunCommand(const std::string& command, bool* ok) {

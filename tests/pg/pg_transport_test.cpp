@@ -112,6 +112,27 @@ TEST(PgTransport, UnreachableServerFailsWithANegativeCodeNamingIt) {
     EXPECT_LT(MsSince(start), 4000);
 }
 
+// 0 would let a call wait for ever on a server that never answers: it means the default.
+TEST(PgTransport, AStatementLimitOfZeroIsTheDefaultLimitNotNone) {
+    const std::string uri = FreshDatabase();
+    setenv("RDB_STATEMENT_TIMEOUT_MS", "0", 1);
+    setenv("RDB_TIMEOUT_MS", "0", 1);
+    PgTransport t(uri, &PassThrough);
+    unsetenv("RDB_STATEMENT_TIMEOUT_MS");
+    unsetenv("RDB_TIMEOUT_MS");
+    EXPECT_EQ(t.GetLimits().statementMs, PgTransport::kDefaultStatementMs);
+    EXPECT_EQ(t.GetLimits().connectMs, rdb::pg::kConnectTimeoutMs);
+    RDB_ERROR err{};
+    std::string row;
+    ASSERT_EQ(t.QueryFirst("NEW_ACS", "show statement_timeout", &row, &err), 1) << err.szMessage;
+    EXPECT_EQ(row, "30s:;");
+    PgTransport::Limits limits = t.GetLimits();
+    limits.statementMs = 0;
+    t.SetLimits(limits);
+    ASSERT_EQ(t.QueryFirst("NEW_ACS", "show statement_timeout", &row, &err), 1) << err.szMessage;
+    EXPECT_EQ(row, "30s:;");
+}
+
 TEST(PgTransport, WrongPasswordSaysWhyAndNamesTheServerButNeverLogsThePassword) {
     PgCluster& cluster = SharedPgCluster();
     const std::string secret = "Wr0ng-Secret-771";

@@ -1,0 +1,267 @@
+// The desk on a network that falls silent: packets vanish while every interface stays up,
+// as when a switch or a WAN link dies. The desk and a server of its own live in two network
+// namespaces made for the test, joined by two veth pairs; a static neighbour entry that
+// points at a MAC address nobody has silences a pair. The namespaces have no name: they
+// and their links vanish with the test program whatever happens.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "data/RdbClient.h"
+#include "tests/support/PgCluster.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The README's promise: no call waits longer than this for a silent network.
+constexpr long long kBoundMs = 15000;
+constexpr char kPassword[] = "silent-pw-41";
+constexpr char kNowhere[] = "02:00:5e:00:53:99";  // no interface has it
+
+long long MsSince(Clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// Runs a program in the network namespace nsFd; true when it exits with 0.
+bool RunIn(int nsFd, const std::vector<std::string>& args, std::string* output = nullptr) {
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) return false;
+    std::vector<char*> argv;
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        dup2(out[1], 1);
+        dup2(out[1], 2);
+        if (nsFd >= 0 && setns(nsFd, CLONE_NEWNET) != 0) _exit(126);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+    close(out[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (output != nullptr) *output = text;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A desk namespace and a server namespace joined by links 1 and 2: 10.231.N.1 on the desk's
+// side, 10.231.N.2 on the server's. The calling thread is in the desk's namespace while the
+// object lives, except inside InServer.
+class SilentLinks {
+public:
+    static std::string ServerAddress(int link) { return "10.231." + std::to_string(link) + ".2"; }
+
+    // False with *why when this machine cannot make the namespaces.
+    bool Make(std::string* why) {
+        if (geteuid() != 0) return Fail(why, "needs root for network namespaces");
+        if (!RunIn(-1, {"ip", "netns", "list"})) return Fail(why, "`ip netns` (iproute2) is not available");
+        original_ = Open();
+        if (original_ < 0 || unshare(CLONE_NEWNET) != 0) return Fail(why, "unshare(CLONE_NEWNET) failed");
+        server_ = Open();
+        if (unshare(CLONE_NEWNET) != 0) return Fail(why, "unshare(CLONE_NEWNET) failed");
+        desk_ = Open();
+        std::string out;
+        const std::string serverNs = "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(server_);
+        bool ok = RunIn(desk_, {"ip", "link", "set", "lo", "up"}, &out) &&
+                  RunIn(server_, {"ip", "link", "set", "lo", "up"}, &out);
+        for (int link = 1; ok && link <= 2; ++link) {
+            const std::string n = std::to_string(link);
+            ok = RunIn(desk_, {"ip", "link", "add", "od" + n, "type", "veth", "peer", "name", "os" + n, "netns", serverNs},
+                       &out) &&
+                 RunIn(desk_, {"ip", "addr", "add", "10.231." + n + ".1/24", "dev", "od" + n}, &out) &&
+                 RunIn(desk_, {"ip", "link", "set", "od" + n, "up"}, &out) &&
+                 RunIn(server_, {"ip", "addr", "add", ServerAddress(link) + "/24", "dev", "os" + n}, &out) &&
+                 RunIn(server_, {"ip", "link", "set", "os" + n, "up"}, &out);
+        }
+        if (!ok) return Fail(why, "ip failed: " + out);
+        return true;
+    }
+
+    ~SilentLinks() {
+        if (original_ >= 0) setns(original_, CLONE_NEWNET);
+        for (int fd : {original_, server_, desk_})
+            if (fd >= 0) close(fd);
+    }
+
+    // Runs f with the calling thread in the server's namespace: what it starts stays there.
+    template <typename F>
+    void InServer(F f) {
+        setns(server_, CLONE_NEWNET);
+        f();
+        setns(desk_, CLONE_NEWNET);
+    }
+
+    // Both directions of a link drop every packet, or carry them again.
+    bool Silence(int link, bool silent) {
+        const std::string n = std::to_string(link);
+        const std::string deskSide = "10.231." + n + ".1";
+        if (silent)
+            return RunIn(desk_, {"ip", "neigh", "replace", ServerAddress(link), "lladdr", kNowhere, "dev", "od" + n,
+                                 "nud", "permanent"}) &&
+                   RunIn(server_, {"ip", "neigh", "replace", deskSide, "lladdr", kNowhere, "dev", "os" + n, "nud",
+                                   "permanent"});
+        // Without the entries the neighbours are looked up again.
+        const bool a = RunIn(desk_, {"ip", "neigh", "del", ServerAddress(link), "dev", "od" + n});
+        const bool b = RunIn(server_, {"ip", "neigh", "del", deskSide, "dev", "os" + n});
+        return a && b;
+    }
+
+private:
+    static int Open() { return open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC); }
+    static bool Fail(std::string* why, const std::string& text) {
+        *why = text;
+        return false;
+    }
+
+    int original_ = -1;
+    int server_ = -1;
+    int desk_ = -1;
+};
+
+// Brings link 1 back if a timed call has not ended in time, so a desk that would wait for
+// ever fails the test instead of hanging it.
+class Watchdog {
+public:
+    Watchdog(SilentLinks& links, int afterMs) : thread_([this, &links, afterMs] {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!done_cv_.wait_for(lock, std::chrono::milliseconds(afterMs), [this] { return done_; }))
+            links.Silence(1, false);
+    }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            done_ = true;
+        }
+        done_cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable done_cv_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+// A call's result and how long the window would have been frozen.
+struct Timed {
+    int32_t rc = 0;
+    long long ms = 0;
+    std::string message;
+};
+
+// The figures go to the test's output, for the record.
+void Report(const char* what, long long ms) { std::printf("silent link: %s took %lld ms\n", what, ms); }
+
+Timed Execute(SilentLinks& links, RDBHANDLE h, const std::string& sql) {
+    Watchdog dog(links, 25000);
+    RDB_ERROR err{};
+    const auto start = Clock::now();
+    Timed t;
+    t.rc = RDBExecuteSQL(h, "NEW_ACS", sql.c_str(), &err);
+    t.ms = MsSince(start);
+    t.message = err.szMessage;
+    return t;
+}
+
+TEST(SilentNetwork, NoCallWaitsLongerThanTheBoundAndTheDeskRecoversWhenTheLinkReturns) {
+    SilentLinks links;
+    std::string why;
+    if (!links.Make(&why)) GTEST_SKIP() << "no network namespaces here: " << why;
+    PgCluster cluster;
+    PgCluster::Options options;
+    options.confLines = {"listen_addresses = '" + SilentLinks::ServerAddress(1) + "," + SilentLinks::ServerAddress(2) +
+                         "'"};
+    options.hbaLines = {"host all all 10.231.0.0/16 scram-sha-256"};
+    bool started = false;
+    links.InServer([&] { started = cluster.Start(options); });
+    ASSERT_TRUE(started) << cluster.ErrorText();
+    cluster.CreateLogin("desk", kPassword);
+    cluster.Exec("CREATE DATABASE silent OWNER desk");
+    const std::string port = std::to_string(cluster.Port());
+    const std::string host1 = SilentLinks::ServerAddress(1) + ":" + port;
+    const std::string host2 = SilentLinks::ServerAddress(2) + ":" + port;
+
+    // "No limit" must not mean waiting for ever on a dead link.
+    setenv("RDB_STATEMENT_TIMEOUT_MS", "0", 1);
+    const RDBHANDLE desk = RDBServerOpen(("postgresql://desk:" + std::string(kPassword) + "@" + host1 + "/silent").c_str(), "8907");
+    unsetenv("RDB_STATEMENT_TIMEOUT_MS");
+    ASSERT_GT(desk, 0);
+    ASSERT_EQ(Execute(links, desk, "select 1").rc, 1);
+
+    {
+        SCOPED_TRACE("a statement in flight when the link falls silent");
+        std::thread silencer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+            links.Silence(1, true);
+        });
+        Watchdog dog(links, 25000);
+        RDB_ERROR err{};
+        int32_t rows = 0;
+        const auto start = Clock::now();
+        const int32_t rc = RDBQueryRecord(desk, "NEW_ACS", 0, "select pg_sleep(30)", &rows, &err);
+        const long long ms = MsSince(start);
+        silencer.join();
+        Report("a statement in flight", ms);
+        EXPECT_LT(rc, 0) << err.szMessage;
+        EXPECT_LT(ms, 1000 + kBoundMs) << err.szMessage;
+    }
+    ASSERT_TRUE(links.Silence(1, false));
+    ASSERT_EQ(Execute(links, desk, "select 3").rc, 1);
+
+    {
+        SCOPED_TRACE("the first call after the link fell silent while the desk was idle");
+        ASSERT_TRUE(links.Silence(1, true));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        const Timed idle = Execute(links, desk, "select 4");
+        Report("the first call after an idle second", idle.ms);
+        EXPECT_LT(idle.rc, 0);
+        EXPECT_LT(idle.ms, kBoundMs) << idle.message;
+        // Then the desk connects again, and gives up in time too.
+        const Timed connect = Execute(links, desk, "select 5");
+        Report("connecting", connect.ms);
+        EXPECT_EQ(connect.rc, RDB_E_TIMEOUT) << connect.message;
+        EXPECT_LT(connect.ms, kBoundMs) << connect.message;
+    }
+    {
+        SCOPED_TRACE("two hosts, the first silent");
+        ASSERT_TRUE(links.Silence(1, true));
+        const std::string both =
+            "postgresql://desk:" + std::string(kPassword) + "@" + host1 + "," + host2 + "/silent?target_session_attrs=read-write";
+        const RDBHANDLE failover = RDBServerOpen(both.c_str(), "8907");
+        ASSERT_GT(failover, 0);
+        const Timed t = Execute(links, failover, "select 6");
+        Report("two hosts, the first silent", t.ms);
+        EXPECT_EQ(t.rc, 1) << t.message;
+        EXPECT_LT(t.ms, kBoundMs) << t.message;
+    }
+
+    // The link returns: the very next call works.
+    ASSERT_TRUE(links.Silence(1, false));
+    const Timed back = Execute(links, desk, "select 7");
+    Report("the first call after the link returned", back.ms);
+    EXPECT_EQ(back.rc, 1) << back.message;
+    EXPECT_LT(back.ms, 3000);
+}
+
+}  // namespace
