@@ -160,4 +160,5 @@ trusted network; it comes with a confined systemd service. rdbcli runs
 statements the way a desk does, creates demonstration databases and feeds
 them new callback requests.")
 
+include(${CMAKE_SOURCE_DIR}/cmake/ServerSetup.cmake)
 include(CPack)
