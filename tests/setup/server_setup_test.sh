@@ -84,8 +84,9 @@ status() { pg_lsclusters -h | while read -r v c _ s _; do if [ "$v/$c" = "$clust
 # Every file the set-up may write, with its mode and owner, and what the catalog holds;
 # with "times", also when the server last started and read its configuration.
 snapshot() {
-    find "$conf_dir" /etc/orvanta/server -type f -exec sha256sum {} + 2>/dev/null | sort -k 2
-    find "$conf_dir" /etc/orvanta/server -exec stat -c '%n %a %U' {} + 2>/dev/null | sort
+    # The state folder may not be there (yet).
+    { find "$conf_dir" "$state_dir" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort -k 2
+    { find "$conf_dir" "$state_dir" -exec stat -c '%n %a %U' {} + 2>/dev/null || true; } | sort
     if [ "$(status)" = online ]; then
         as_postgres -d postgres -c "SELECT rolname, rolsuper, rolcanlogin, rolpassword FROM pg_authid ORDER BY 1" \
             -c "SELECT roleid::regrole, member::regrole FROM pg_auth_members ORDER BY 1, 2" \
