@@ -98,13 +98,15 @@ snapshot() {
         done
     fi
 }
-# The lines a run printed: the address, the password-file example, the CA file to copy.
+# The lines a run printed: the address, the password-file example (a run that set a
+# password), the CA file to copy.
 printed() {
     address="$(sed -n 's/^ *SERVER_IP_ADDR=//p' "$1")"
-    pgpass_command="$(grep -A1 '^     for example:$' "$1" | sed -n 's/^       touch /touch /p')"
+    pgpass_command="$(sed -n '/^     for example:$/{n;s/^       touch /touch /p}' "$1")"
     ca_from="$(sed -n 's/^  3\. The CA certificate: copy \([^ ]*\) from this server to \([^ ]*\) on the desk.*/\1/p' "$1")"
     ca_to="$(sed -n 's/^  3\. The CA certificate: copy \([^ ]*\) from this server to \([^ ]*\) on the desk.*/\2/p' "$1")"
-    [ -n "$address" ] && [ -n "$pgpass_command" ] && [ -n "$ca_from" ] && [ -n "$ca_to" ] || fail "$1 lacks a desk line: $(cat "$1")"
+    [ -n "$address" ] && [ -n "$ca_from" ] && [ -n "$ca_to" ] || fail "$1 lacks a desk line: $(cat "$1")"
+    [ "${2:-}" != password ] || [ -n "$pgpass_command" ] || fail "$1 lacks the password-file line: $(cat "$1")"
 }
 # A desk's statement through the client library, with a password file of its own.
 desk() { PGPASSFILE="$1" "$RDBCLI" -S "$2" -Q "$3"; }
@@ -162,7 +164,7 @@ setup_args=(--cluster "$cluster" --host "$host" --host localhost --network "$hos
     --demo --login desk --desk-ca "$work/desk/orvanta-ca.crt")
 printf '%s\n' "$desk_password" | "$SETUP" "${setup_args[@]}" >"$work/run1" 2>&1 || fail "set-up: $(cat "$work/run1")"
 grep -q -- '- started the cluster' "$work/run1" || fail "the stopped cluster was not started: $(cat "$work/run1")"
-printed "$work/run1"
+printed "$work/run1" password
 [ "$address" = "postgresql://desk@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$work/desk/orvanta-ca.crt" ] ||
     fail "printed address $address"
 mkdir -p "$work/desk/home"
@@ -217,7 +219,7 @@ other_password="o'th:er\\pw"
 printf '%s\n' "$other_password" | "$SETUP" --cluster "$cluster" --add-customer other --login desk_other >"$work/add" 2>&1 ||
     fail "--add-customer: $(cat "$work/add")"
 desk_address="$address"
-printed "$work/add"
+printed "$work/add" password
 [ "$address" = "${desk_address/desk@/desk_other@}" ] || fail "the second customer's address: $address"
 mkdir -p "$work/other"
 HOME="$work/other" bash -c "$pgpass_command"
@@ -228,6 +230,42 @@ refused "another customer's login" "desk_other exists and is not the desk login 
     bash -c "printf 'x\n' | '$SETUP' --cluster '$cluster' --add-customer demo --login desk_other"
 [ "$(as_postgres -d postgres -c "SELECT rolpassword FROM pg_authid WHERE rolname = 'desk_other'")" = "$verifier" ] ||
     fail "a refused --add-customer changed the login's password"
+
+# ---- the operator's own certificate ----------------------------------------------------------
+own="$work/own"
+mkdir -p "$own"
+make_cert() { # NAME CA SAN [DAYS]
+    openssl req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -subj "/CN=$1" \
+        -keyout "$own/$1.key" -out "$own/$1.csr" 2>/dev/null
+    printf 'subjectAltName = %s\n' "$3" >"$own/$1.ext"
+    openssl x509 -req -in "$own/$1.csr" -CA "$own/$2.crt" -CAkey "$own/$2.key" -CAcreateserial -days "${4:-365}" \
+        -extfile "$own/$1.ext" -out "$own/$1.crt" 2>/dev/null
+}
+for ca_name in site_ca stranger_ca; do
+    openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 365 -subj "/CN=$ca_name" \
+        -keyout "$own/$ca_name.key" -out "$own/$ca_name.crt" 2>/dev/null
+done
+make_cert server site_ca "IP:$host, DNS:localhost"
+make_cert elsewhere site_ca "DNS:elsewhere.example"
+make_cert soon site_ca "IP:$host, DNS:localhost" 10
+own_args=("${setup_args[@]}" --cert "$own/server.crt" --key "$own/server.key" --ca "$own/site_ca.crt")
+snapshot times >"$work/before-own"
+refused "a certificate that does not name the host" "does not name every --host" \
+    "$SETUP" "${setup_args[@]}" --cert "$own/elsewhere.crt" --key "$own/elsewhere.key" --ca "$own/site_ca.crt"
+refused "the key of another certificate" "is not the key of" \
+    "$SETUP" "${setup_args[@]}" --cert "$own/server.crt" --key "$own/elsewhere.key" --ca "$own/site_ca.crt"
+refused "a CA that did not sign it" "did not sign" \
+    "$SETUP" "${setup_args[@]}" --cert "$own/server.crt" --key "$own/server.key" --ca "$own/stranger_ca.crt"
+refused "a certificate about to end" "ends within 30 days" \
+    "$SETUP" "${setup_args[@]}" --cert "$own/soon.crt" --key "$own/soon.key" --ca "$own/site_ca.crt"
+snapshot times >"$work/after-own"
+diff -u "$work/before-own" "$work/after-own" || fail "a refused certificate changed something"
+"$SETUP" "${own_args[@]}" </dev/null >"$work/run-own" 2>&1 || fail "the own certificate: $(cat "$work/run-own")"
+printed "$work/run-own"
+cmp -s "$ca_from" "$own/site_ca.crt" || fail "the desks are not given the operator's CA"
+install -m 0644 "$ca_from" "$ca_to"
+[ "$(desk "$pgpass" "$desk_address" "select USER_ID from USER_INFO")" = "demo:;" ] ||
+    fail "a desk with the operator's CA: $(desk "$pgpass" "$desk_address" "select 1" 2>&1)"
 
 # ---- the statement suite through the printed lines ----------------------------------------
 # The suite's own administrative connection: the cluster's superuser over the socket.
