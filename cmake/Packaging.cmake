@@ -145,4 +145,5 @@ PostgreSQL database, copies a desk's database file onto one, adds customer
 logins, creates demonstration databases and feeds them new callback
 requests.")
 
+include(${CMAKE_SOURCE_DIR}/cmake/ServerSetup.cmake)
 include(CPack)

@@ -82,11 +82,11 @@ files)
     expected_files | awk '{print $2}' | sort >"$WORK/files.expected"
     (cd "$STAGE" && find . \( -type f -o -type l \) | sed 's/^\.//' | sort) >"$WORK/files.actual"
     compare_lists "installed files" "$WORK/files.expected" "$WORK/files.actual"
-    for program in usr/bin/orvanta usr/bin/rdbcli; do
-        [ -x "$STAGE/$program" ] || fail "$program is not executable"
+    for program in $(expected_files | awk '$2 ~ "/s?bin/" {print $2}'); do
+        [ -x "$STAGE$program" ] || fail "$program is not executable"
     done
     # Each manual page is the real program's help, for this version.
-    for page in man1/orvanta.1 man1/rdbcli.1; do
+    for page in $(expected_files | sed -n 's|^[a-z]* /usr/share/man/\(man[0-9]/.*\)\.gz$|\1|p'); do
         text="$(zcat "$STAGE/usr/share/man/$page.gz")"
         name="$(basename "$page" | cut -d. -f1)"
         grep -q "^\.TH ${name^^} \"${page:3:1}\" .*\"$name $VERSION\"" <<<"$text" \
@@ -151,6 +151,11 @@ deb)
     # Library dependencies are computed, not written by hand.
     dpkg-deb -f "$desk" Depends | grep -q 'libqt6widgets6' || fail "orvanta does not depend on Qt: $(dpkg-deb -f "$desk" Depends)"
     dpkg-deb -f "$server" Depends | grep -q 'libsqlite3-0' || fail "orvanta-server does not depend on SQLite: $(dpkg-deb -f "$server" Depends)"
+    # What orvanta-setup runs: the cluster tools, psql and openssl.
+    for package in postgresql postgresql-common postgresql-client openssl; do
+        dpkg-deb -f "$server" Depends | tr ',' '\n' | grep -qx " *$package" ||
+            fail "orvanta-server does not depend on $package: $(dpkg-deb -f "$server" Depends)"
+    done
     lintian --tag-display-limit 0 --fail-on error "$desk" "$server" >"$WORK/deb/lintian.txt" 2>&1 \
         || { cat "$WORK/deb/lintian.txt" >&2; fail "lintian reports errors"; }
     if grep -q '^E: ' "$WORK/deb/lintian.txt"; then

@@ -92,6 +92,12 @@ PgCluster::PgCluster() {
     GiveToServerUser(dir_);
 }
 
+PgCluster::PgCluster(const std::string& socketDir, uint16_t port) : PgCluster() {
+    socketDir_ = socketDir;
+    port_ = port;
+    initialized_ = true;
+}
+
 PgCluster::~PgCluster() {
     if (running_ && !Stop("fast")) Stop("immediate");
     std::error_code ec;
@@ -172,7 +178,7 @@ bool PgCluster::Initialize(const std::string& baseBackupFrom) {
 }
 
 bool PgCluster::Start(const Options& options) {
-    if (running_) return true;
+    if (running_ || !socketDir_.empty()) return true;
     if (!initialized_) {
         if (!Initialize(options.baseBackupFrom)) return false;
         std::string conf =
@@ -226,7 +232,7 @@ bool PgCluster::Start(const Options& options) {
 }
 
 bool PgCluster::Stop(const std::string& mode) {
-    if (!running_) return true;
+    if (!running_ || !socketDir_.empty()) return true;
     if (!RunServerTool({"pg_ctl", "-D", DataDir(), "-m", mode, "-w", "-t", "60", "stop"})) return false;
     running_ = false;
     return true;
@@ -237,7 +243,7 @@ bool PgCluster::Restart(const std::string& mode) { return Stop(mode) && Start();
 std::string PgCluster::LogText() const { return ReadFile(dir_ + "/server.log"); }
 
 std::string PgCluster::AdminUri(const std::string& db) const {
-    return "postgresql:///" + db + "?host=" + dir_ + "&port=" + std::to_string(port_) + "&user=postgres";
+    return "postgresql:///" + db + "?host=" + (socketDir_.empty() ? dir_ : socketDir_) + "&port=" + std::to_string(port_) + "&user=postgres";
 }
 
 rdb::pg::ConnPtr PgCluster::Admin(const std::string& db) const {
@@ -292,10 +298,21 @@ std::string PgCluster::TcpUri(const std::string& db, const std::string& user) co
     return "postgresql://" + user + "@127.0.0.1:" + std::to_string(port_) + "/" + db;
 }
 
+namespace {
+std::string g_attachSocketDir;
+uint16_t g_attachPort = 0;
+}  // namespace
+
+void AttachSharedPgCluster(const std::string& socketDir, uint16_t port) {
+    g_attachSocketDir = socketDir;
+    g_attachPort = port;
+}
+
 PgCluster& SharedPgCluster() {
     static std::unique_ptr<PgCluster> cluster;
     if (!cluster) {
-        auto fresh = std::make_unique<PgCluster>();
+        auto fresh = g_attachSocketDir.empty() ? std::make_unique<PgCluster>()
+                                               : std::make_unique<PgCluster>(g_attachSocketDir, g_attachPort);
         if (!fresh->Start()) throw std::runtime_error("test cluster did not start: " + fresh->ErrorText());
         fresh->CreateLogin(kDeskLogin, kDeskPassword);
         setenv("PGPASSFILE", fresh->PasswordFile().c_str(), 1);

@@ -28,6 +28,9 @@ public:
     };
 
     PgCluster();
+    // A running cluster made and removed by someone else, its socket in socketDir: the
+    // connections and logins work, Start and Stop do nothing.
+    PgCluster(const std::string& socketDir, uint16_t port);
     ~PgCluster();
     PgCluster(const PgCluster&) = delete;
     PgCluster& operator=(const PgCluster&) = delete;
@@ -71,6 +74,7 @@ private:
     bool RunServerTool(const std::vector<std::string>& args, std::string* output = nullptr);
 
     std::string dir_;
+    std::string socketDir_;  // the attached cluster's; empty: dir_
     uint16_t port_ = 0;
     bool initialized_ = false;
     bool running_ = false;
@@ -84,6 +88,8 @@ uint16_t FreeLoopbackPort();
 // One cluster per test program, started at first use and stopped when the program exits,
 // with a desk login `desk` (password in PasswordFile(), PGPASSFILE set to it).
 PgCluster& SharedPgCluster();
+// Makes SharedPgCluster() that running cluster instead of one of its own; before its first use.
+void AttachSharedPgCluster(const std::string& socketDir, uint16_t port);
 inline constexpr const char kDeskLogin[] = "desk";
 inline constexpr const char kDeskPassword[] = "desk-pw-7f3a";
 
