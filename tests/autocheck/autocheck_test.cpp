@@ -24,13 +24,13 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/PrintDevice.h"
-#include "platform/qt/RecordingPrintDevice.h"
-#include "platform/qt/RecordingSound.h"
 #include "res/Strings.h"
 #include "tests/support/CupsScheduler.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/Rows.h"
+#include "tests/support/qt/RecordingPrintDevice.h"
+#include "tests/support/qt/RecordingSound.h"
 
 namespace {
 
