@@ -3,15 +3,13 @@
 #include <QDateEdit>
 #include <string>
 
-#include "app/WriteLog.h"
+#include "app/ListQuery.h"
 #include "controls/FlatButton.h"
 #include "controls/FlatButtonScheme.h"
 #include "controls/ListCtrl.h"
 #include "data/KestrimEnv.h"
 #include "data/Queries.h"
-#include "data/RecordTokenizer.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/Cursor.h"
 #include "platform/qt/QtMessagePresenter.h"
 #include "res/Columns.h"
 #include "res/Dialogs.h"
@@ -53,36 +51,16 @@ bool CDlgQueryCallbackDist::OnInitDialog() {
 void CDlgQueryCallbackDist::OnButtonQuery() {
     QDate from = m_dateFrom->date();
     QDate to = m_dateTo->date();
-    platform::ShowAppStartingCursor();
-    s_nRowCount = 0;
-    m_list->DeleteAllItems();
-
-    std::string sql = sql::DistStatusSql(g_pEnv->m_strUserId, from.toString(QStringLiteral("yyyyMMdd")).toStdString(),
-                                         to.toString(QStringLiteral("yyyyMMdd")).toStdString());
-    WriteLog(kLogQuery, sql.c_str());
-
+    const std::string sql = sql::DistStatusSql(g_pEnv->m_strUserId,
+                                               from.toString(QStringLiteral("yyyyMMdd")).toStdString(),
+                                               to.toString(QStringLiteral("yyyyMMdd")).toStdString());
     s_pDialog = this;
-    RDBSetEventCallBackFN(&CDlgQueryCallbackDist::RowCallback);
-    platform::ShowAppStartingCursor();
-    int32_t rows = 0;
-    RDB_ERROR error{};
-    int32_t result = RDBQueryRecord(g_pEnv->m_hRdb, g_pEnv->m_strDbName.c_str(), 0, sql.c_str(), &rows, &error);
-    platform::ShowArrowCursor();
-    if (result > 0) {
-        if (s_nRowCount == 0) {
-            platform::ShowMessageBox(platform::MessageOwner(this), kMsgNoData, res::kTitleConfirm,
-                                     platform::MB_OK | platform::MB_ICONERROR);
-            platform::ShowArrowCursor();
-        }
-    } else {
-        g_pEnv->ShowDBError(error);
-    }
+    RunListQuery({.list = m_list, .rowCounter = &s_nRowCount, .rowCallback = &CDlgQueryCallbackDist::RowCallback,
+                  .owner = platform::MessageOwner(this), .logFormat = kLogQuery, .noDataText = kMsgNoData,
+                  .noDataIcon = platform::MB_ICONERROR},
+                 sql);
 }
 
 int32_t CDlgQueryCallbackDist::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
-    CDlgQueryCallbackDist* dialog = s_pDialog;
-    if (dialog == nullptr || pszRow == nullptr) return 1;
-    dialog->m_list->InsertRecordRow(s_nRowCount, pszRow);
-    ++s_nRowCount;
-    return 1;
+    return InsertListRow(s_pDialog != nullptr ? s_pDialog->m_list : nullptr, s_nRowCount, pszRow);
 }

@@ -5,16 +5,15 @@
 #include <cstdlib>
 
 #include "app/DataExchange.h"
+#include "app/ListQuery.h"
 #include "app/WriteLog.h"
 #include "controls/FlatButton.h"
 #include "controls/FlatButtonScheme.h"
 #include "controls/ListCtrl.h"
 #include "data/KestrimEnv.h"
 #include "data/Queries.h"
-#include "data/RecordTokenizer.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/Cursor.h"
 #include "platform/qt/QtMessagePresenter.h"
 #include "res/Columns.h"
 #include "res/Dialogs.h"
@@ -84,38 +83,16 @@ bool CDlgUserAgent::OnInitDialog() {
 }
 
 void CDlgUserAgent::OnButtonQuery() {
-    platform::ShowAppStartingCursor();
-    s_nRowCount = 0;
-    m_list->DeleteAllItems();
-
-    std::string sql = sql::AgentListSql(g_pEnv->m_strUserId);
-    WriteLog(kLogQuery, sql.c_str());
-
     s_pDialog = this;
-    RDBSetEventCallBackFN(&CDlgUserAgent::RowCallback);
-    platform::ShowAppStartingCursor();
-    int32_t rows = 0;
-    RDB_ERROR error{};
-    int32_t result = RDBQueryRecord(g_pEnv->m_hRdb, g_pEnv->m_strDbName.c_str(), 0, sql.c_str(), &rows, &error);
-    platform::ShowArrowCursor();
-    UpdateAgentButtons();
-    if (result > 0) {
-        if (s_nRowCount == 0) {
-            platform::ShowMessageBox(platform::MessageOwner(this), kMsgNoAgents, res::kTitleConfirm,
-                                     platform::MB_OK | platform::MB_ICONERROR);
-            platform::ShowArrowCursor();
-        }
-    } else {
-        g_pEnv->ShowDBError(error);
-    }
+    // The rows are gone: change and delete wait for a new selection, also behind the box.
+    RunListQuery({.list = m_list, .rowCounter = &s_nRowCount, .rowCallback = &CDlgUserAgent::RowCallback,
+                  .owner = platform::MessageOwner(this), .logFormat = kLogQuery, .noDataText = kMsgNoAgents,
+                  .noDataIcon = platform::MB_ICONERROR, .afterQuery = [this] { UpdateAgentButtons(); }},
+                 sql::AgentListSql(g_pEnv->m_strUserId));
 }
 
 int32_t CDlgUserAgent::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
-    CDlgUserAgent* dialog = s_pDialog;
-    if (dialog == nullptr || pszRow == nullptr) return 1;
-    dialog->m_list->InsertRecordRow(s_nRowCount, pszRow);
-    ++s_nRowCount;
-    return 1;
+    return InsertListRow(s_pDialog != nullptr ? s_pDialog->m_list : nullptr, s_nRowCount, pszRow);
 }
 
 void CDlgUserAgent::OnItemChangedList(int nItem, bool bSelected) {

@@ -13,8 +13,8 @@
 #include "output/ExportSelection.h"
 #include "output/ListSource.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/ScriptedShell.h"
-#include "platform/qt/SpreadsheetProbe.h"
+#include "tests/support/qt/ScriptedShell.h"
+#include "tests/support/qt/SpreadsheetProbe.h"
 
 namespace {
 

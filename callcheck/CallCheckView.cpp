@@ -9,14 +9,13 @@
 #include <cstring>
 
 #include "app/ChildFrame.h"
+#include "app/ListQuery.h"
 #include "app/MainFrame.h"
 #include "app/WriteLog.h"
 #include "callcheck/AutoCheck.h"
+#include "callcheck/CallbackList.h"
 #include "callcheck/DlgManualDist.h"
 #include "callcheck/DlgMemo.h"
-#include "callcheck/GeneralCallbackList.h"
-#include "callcheck/ListQuery.h"
-#include "callcheck/LoanCallbackList.h"
 #include "callcheck/TimeStamp.h"
 #include "controls/ColorLabel.h"
 #include "controls/ComboBox.h"
@@ -92,6 +91,7 @@ CCallCheckView::CCallCheckView(QWidget* parent)
     m_spinAlarmCount->SetRange(0, 100);
     m_pLoanList = std::make_unique<CLoanCallbackList>(this);
     m_pGeneralList = std::make_unique<CGeneralCallbackList>(this);
+    m_pCallbackList = m_pGeneralList.get();  // as for a service of no known type
     for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) OnCtlColor(control);
 
     connect(m_comboService, &CComboBox::dropDown, this, &CCallCheckView::OnDropDownService);
@@ -167,11 +167,9 @@ void CCallCheckView::OnSelChangeService() {
     if (serviceId.empty()) return;
     const int id = std::atoi(serviceId.c_str());
     m_nServiceType = g_pEnv->GetServiceType(id);
-    if (m_nServiceType == 1) {
-        m_pLoanList->InsertColumns();
-    } else {
-        m_pGeneralList->InsertColumns();
-    }
+    // The layout is chosen here, once; the list buttons use whichever it is.
+    m_pCallbackList = m_nServiceType == 1 ? static_cast<CCallbackList*>(m_pLoanList.get()) : m_pGeneralList.get();
+    m_pCallbackList->InsertColumns();
     m_list->DeleteAllItems();
     if (!g_pEnv->m_strAgentName.empty()) {
         // An agent sees only the records handed to it, and hands nothing out.
@@ -197,40 +195,20 @@ std::string CCallCheckView::GetFirstDay() const { return DayText(m_dateFrom); }
 
 std::string CCallCheckView::GetLastDay() const { return DayText(m_dateTo); }
 
-void CCallCheckView::OnButtonQueryList() {
-    m_strListKind = kListKindUnprocessed;
-    const std::string firstDay = GetFirstDay(), lastDay = GetLastDay();
-    const std::string serviceId = SelectedServiceIdOrComplain();
-    if (serviceId.empty()) return;
-    if (m_nServiceType == 1) {
-        m_pLoanList->QueryUnprocessed(serviceId, firstDay, lastDay);
-    } else {
-        m_pGeneralList->QueryUnprocessed(serviceId, firstDay, lastDay);
-    }
-}
+void CCallCheckView::OnButtonQueryList() { QueryCallbackList(kListKindUnprocessed, &CCallbackList::QueryUnprocessed); }
 
 void CCallCheckView::OnButtonQueryCompleteList() {
-    m_strListKind = kListKindProcessed;
-    const std::string firstDay = GetFirstDay(), lastDay = GetLastDay();
-    const std::string serviceId = SelectedServiceIdOrComplain();
-    if (serviceId.empty()) return;
-    if (m_nServiceType == 1) {
-        m_pLoanList->QueryProcessed(serviceId, firstDay, lastDay);
-    } else {
-        m_pGeneralList->QueryProcessed(serviceId, firstDay, lastDay);
-    }
+    QueryCallbackList(kListKindProcessed, &CCallbackList::QueryProcessed);
 }
 
-void CCallCheckView::OnButtonQueryAllList() {
-    m_strListKind = kListKindAll;
+void CCallCheckView::OnButtonQueryAllList() { QueryCallbackList(kListKindAll, &CCallbackList::QueryAll); }
+
+void CCallCheckView::QueryCallbackList(const char* listKind, CallbackListQuery query) {
+    m_strListKind = listKind;  // also when there is no service to list
     const std::string firstDay = GetFirstDay(), lastDay = GetLastDay();
     const std::string serviceId = SelectedServiceIdOrComplain();
     if (serviceId.empty()) return;
-    if (m_nServiceType == 1) {
-        m_pLoanList->QueryAll(serviceId, firstDay, lastDay);
-    } else {
-        m_pGeneralList->QueryAll(serviceId, firstDay, lastDay);
-    }
+    (m_pCallbackList->*query)(serviceId, firstDay, lastDay);
 }
 
 void CCallCheckView::RefreshList() {
@@ -448,21 +426,14 @@ void CCallCheckView::InsertRateColumns() {
 void CCallCheckView::OnButtonCallbackPercent() {
     const std::string firstDay = GetFirstDay(), lastDay = GetLastDay();
     if (SelectedServiceIdOrComplain().empty()) return;
-    platform::ShowAppStartingCursor();
-    m_list->DeleteAllItems();
-    InsertRateColumns();
     g_pRateList = m_list;
-    g_nRateRow = 0;
-    RDBSetEventCallBackFN(&CCallCheckView::RateRowCallback);
-    const std::string sql = sql::CallbackRateSql(g_pEnv->m_strUserId, firstDay, lastDay);
-    callcheck::RunListQuery(*this, sql, kLogRate, kMsgNoRateData, platform::MB_ICONINFORMATION,
-                            &CCallCheckView::RateRowCallback);
+    RunListQuery({.list = m_list, .rowCounter = &g_nRateRow, .rowCallback = &CCallCheckView::RateRowCallback,
+                  .owner = platform::MessageOwner(this), .logFormat = kLogRate, .noDataText = kMsgNoRateData,
+                  .noDataIcon = platform::MB_ICONINFORMATION, .afterClear = [this] { InsertRateColumns(); }},
+                 sql::CallbackRateSql(g_pEnv->m_strUserId, firstDay, lastDay));
 }
 
 int32_t CCallCheckView::RateRowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
-    if (g_pRateList == nullptr) return 1;
     // Five fields whatever count the library reports.
-    callcheck::InsertListRow(*g_pRateList, g_nRateRow, pszRow, 5);
-    ++g_nRateRow;
-    return 1;
+    return InsertListRow(g_pRateList, g_nRateRow, pszRow, 5);
 }

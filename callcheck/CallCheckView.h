@@ -12,6 +12,7 @@
 #include "controls/DialogTemplate.h"
 
 class CAutoCheckBinding;
+class CCallbackList;
 class CColorLabel;
 class CGeneralCallbackList;
 class CLoanCallbackList;
@@ -157,6 +158,7 @@ public:
     int m_nServiceType = 0;      // SVC_TYPE of the selected service
     std::unique_ptr<CLoanCallbackList> m_pLoanList;
     std::unique_ptr<CGeneralCallbackList> m_pGeneralList;
+    CCallbackList* m_pCallbackList;  // the layout of the selected service: one of the two above
     std::unique_ptr<CAutoCheckBinding> m_pAutoCheck;  // the automatic check of this view
     QBrush m_brushBack;
 
@@ -189,6 +191,10 @@ private:
     // The selected items in list order: the first from the top, then each next one after the
     // one before, as many as the selected count.
     std::vector<int> SelectedItems() const;
+    using CallbackListQuery = void (CCallbackList::*)(const std::string& serviceId, const std::string& firstDay,
+                                                      const std::string& lastDay);
+    // One of the three list buttons: the list kind, then the list of the selected service.
+    void QueryCallbackList(const char* listKind, CallbackListQuery query);
     // Selected service ID, or empty after the "select a service" message.
     std::string SelectedServiceIdOrComplain();
     int Ask(const std::string& text);

@@ -198,6 +198,12 @@ bool CKestrimEnv::ExecuteSQL(const std::string& sql) {
     return false;
 }
 
+int32_t CKestrimEnv::QueryRecords(int32_t requestId, const std::string& sql, RDBEventCallBackFN callback,
+                                  int32_t& rows, RDB_ERROR& error) {
+    RDBSetEventCallBackFN(callback);
+    return RDBQueryRecord(m_hRdb, m_strDbName.c_str(), requestId, sql.c_str(), &rows, &error);
+}
+
 void CKestrimEnv::ShowDBError(const RDB_ERROR& error) {
     // The message may not be terminated when a caller filled the record itself.
     std::string message(error.szMessage, strnlen(error.szMessage, sizeof error.szMessage));
@@ -207,12 +213,9 @@ void CKestrimEnv::ShowDBError(const RDB_ERROR& error) {
 
 int CKestrimEnv::FillServiceCombo(IComboBox* combo, const std::string& sql) {
     m_pCombo = combo;
-    RDBSetEventCallBackFN(&CKestrimEnv::ComboRowCallback);
     int32_t rows = 0;
     RDB_ERROR error{};
-    int32_t result = RDBQueryRecord(m_hRdb, m_strDbName.c_str(), RDB_REQ_SERVICE_COMBO, sql.c_str(),
-                                    &rows, &error);
-    if (result > 0) return rows;
+    if (QueryRecords(RDB_REQ_SERVICE_COMBO, sql, &CKestrimEnv::ComboRowCallback, rows, error) > 0) return rows;
     ShowDBError(error);
     return 0;
 }
@@ -237,13 +240,10 @@ int32_t CKestrimEnv::ComboRowCallback(int32_t, int32_t requestId, int32_t column
 }
 
 bool CKestrimEnv::LoadServiceTypes() {
-    RDBSetEventCallBackFN(&CKestrimEnv::ComboRowCallback);
     std::string sql = platform::StrFormat(sql::kSqlServiceTypes, EscapeSqlText(m_strUserId).c_str());
     int32_t rows = 0;
     RDB_ERROR error{};
-    int32_t result = RDBQueryRecord(m_hRdb, m_strDbName.c_str(), RDB_REQ_SERVICE_TYPES, sql.c_str(),
-                                    &rows, &error);
-    if (result > 0) return true;
+    if (QueryRecords(RDB_REQ_SERVICE_TYPES, sql, &CKestrimEnv::ComboRowCallback, rows, error) > 0) return true;
     ShowDBError(error);
     return false;
 }

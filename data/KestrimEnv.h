@@ -33,6 +33,11 @@ public:
     // 1 a row exists, 0 none, -1 error (shown).
     int RecordExists(const std::string& sql);
     bool ExecuteSQL(const std::string& sql);
+    // Registers callback and runs sql under requestId: every row reaches the callback
+    // before the call returns. Returns the client call's result (above 0: success) with
+    // the row count and the error record it reported; shows nothing.
+    int32_t QueryRecords(int32_t requestId, const std::string& sql, RDBEventCallBackFN callback, int32_t& rows,
+                         RDB_ERROR& error);
     void ShowDBError(const RDB_ERROR& error);
 
     int FillServiceCombo(IComboBox* combo, const std::string& sql);

@@ -4,20 +4,18 @@
 #include <cstdio>
 
 #include "app/ChildFrame.h"
+#include "app/ListQuery.h"
 #include "app/MainFrame.h"
 #include "app/OrvantaApp.h"
-#include "app/WriteLog.h"
 #include "controls/ComboBox.h"
 #include "controls/FlatButton.h"
 #include "controls/FlatButtonScheme.h"
 #include "controls/ListCtrl.h"
 #include "data/KestrimEnv.h"
 #include "data/Queries.h"
-#include "data/RecordTokenizer.h"
 #include "output/ExportSelection.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/Cursor.h"
 #include "platform/qt/QtMessagePresenter.h"
 #include "res/Columns.h"
 #include "res/Dialogs.h"
@@ -109,39 +107,18 @@ void CDenyView::OnButtonQueryList() {
         return;
     }
 
-    platform::ShowAppStartingCursor();
-    s_nRowCount = 0;
-    m_list->DeleteAllItems();
     m_strListFrom = Ymd(m_timeFrom);
     m_strListTo = Ymd(m_timeTo);
-
-    std::string sql = sql::DenyListSql(m_strListFrom, m_strListTo, serviceId, g_pEnv->m_strUserId);
-    WriteLog(kLogQueryList, sql.c_str());
-
+    const std::string sql = sql::DenyListSql(m_strListFrom, m_strListTo, serviceId, g_pEnv->m_strUserId);
     s_pView = this;
-    RDBSetEventCallBackFN(&CDenyView::RowCallback);
-    platform::ShowAppStartingCursor();
-    int32_t rows = 0;
-    RDB_ERROR error{};
-    int32_t result = RDBQueryRecord(g_pEnv->m_hRdb, g_pEnv->m_strDbName.c_str(), 0, sql.c_str(), &rows, &error);
-    platform::ShowArrowCursor();
-    if (result > 0) {
-        if (s_nRowCount == 0) {
-            platform::ShowMessageBox(owner, kMsgNoData, res::kTitleConfirm, platform::MB_OK | platform::MB_ICONERROR);
-            platform::ShowArrowCursor();
-        }
-    } else {
-        g_pEnv->ShowDBError(error);
-    }
+    RunListQuery({.list = m_list, .rowCounter = &s_nRowCount, .rowCallback = &CDenyView::RowCallback, .owner = owner,
+                  .logFormat = kLogQueryList, .noDataText = kMsgNoData, .noDataIcon = platform::MB_ICONERROR},
+                 sql);
 }
 
 int32_t CDenyView::RowCallback(int32_t, int32_t, int32_t, const char* pszRow) {
-    CDenyView* view = s_pView;
-    if (view == nullptr || pszRow == nullptr) return 1;
     // The sixth field (ACS_ID) has no column of its own and is not shown.
-    view->m_list->InsertRecordRow(s_nRowCount, pszRow);
-    ++s_nRowCount;
-    return 1;
+    return InsertListRow(s_pView != nullptr ? s_pView->m_list : nullptr, s_nRowCount, pszRow);
 }
 
 std::string CDenyView::SaveFilePath() const {

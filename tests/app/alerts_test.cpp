@@ -8,9 +8,9 @@
 #include "app/MainFrame.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/RecordingNotifier.h"
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
+#include "tests/support/qt/RecordingNotifier.h"
 
 namespace {
 

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
-#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -24,15 +22,16 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/PrintDevice.h"
-#include "platform/qt/RecordingPrintDevice.h"
-#include "platform/qt/RecordingSound.h"
 #include "res/Strings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/CupsScheduler.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/Rows.h"
 #include "tests/support/StatementServer.h"
+#include "tests/support/qt/RecordingPrintDevice.h"
+#include "tests/support/qt/RecordingSound.h"
 
 namespace {
 
@@ -827,19 +826,11 @@ INSTANTIATE_TEST_SUITE_P(Moments, AutoCheckCutOffTest, ::testing::Values(CutAt::
                              return std::string("Mark");
                          });
 
-// Standard output of a shell command; ok is false when it could not run or failed.
-std::string RunCommand(const std::string& command, bool* ok) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) {
-        *ok = false;
-        return output;
-    }
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
-    *ok = pclose(pipe) == 0;
-    return output;
+// Standard output of a command, its complaints left out; ok is false when it failed.
+std::string RunCommand(const std::vector<std::string>& command, bool* ok) {
+    const ChildResult result = RunChild(command, {.errPath = "/dev/null"});
+    *ok = result.exitCode == 0;
+    return result.out;
 }
 
 TEST_F(AutoCheckTest, TicketsReachTheVirtualReceiptPrinterAsOnePdfEach) {
@@ -859,7 +850,7 @@ TEST_F(AutoCheckTest, TicketsReachTheVirtualReceiptPrinterAsOnePdfEach) {
     std::vector<std::string> pdfText;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         bool ok = false;
-        pdfText.push_back(RunCommand("pdftotext -enc UTF-8 -layout '" + entry.path().string() + "' -", &ok));
+        pdfText.push_back(RunCommand({"pdftotext", "-enc", "UTF-8", "-layout", entry.path().string(), "-"}, &ok));
         ASSERT_TRUE(ok) << "pdftotext failed or is missing (scripts/bootstrap installs poppler-utils)";
     }
     ASSERT_EQ(pdfText.size(), 3u);
@@ -950,12 +941,12 @@ TEST_F(CupsAutoPrintTest, RefusedJobMarksNothingAndTheAcceptedOnePrintsOnceAtFul
     // first line 20 pt below the top and 20 pt right of the printable area (the roll's
     // margin is 4 mm = 11.34 pt), in 12-point type.
     bool ok = false;
-    const std::string info = RunCommand("pdfinfo '" + cups.OutputFile() + "'", &ok);
+    const std::string info = RunCommand({"pdfinfo", cups.OutputFile()}, &ok);
     ASSERT_TRUE(ok) << "pdfinfo failed or is missing (scripts/bootstrap installs poppler-utils)";
     EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
     EXPECT_NE(info.find("Page size:       226.77 x 566.93 pts"), std::string::npos) << info;
 
-    const std::vector<PdfWord> words = PdfWords(RunCommand("pdftotext -bbox '" + cups.OutputFile() + "' -", &ok));
+    const std::vector<PdfWord> words = PdfWords(RunCommand({"pdftotext", "-bbox", cups.OutputFile(), "-"}, &ok));
     ASSERT_TRUE(ok);
     ASSERT_FALSE(words.empty());
     EXPECT_EQ(words[0].text, "전화번호:");
@@ -963,7 +954,7 @@ TEST_F(CupsAutoPrintTest, RefusedJobMarksNothingAndTheAcceptedOnePrintsOnceAtFul
     EXPECT_NEAR(words[0].yMin, 20, 4.0);
     EXPECT_NEAR(words[0].yMax - words[0].yMin, 12 * 1.15, 3.0);
 
-    const std::string text = RunCommand("pdftotext -enc UTF-8 -layout '" + cups.OutputFile() + "' -", &ok);
+    const std::string text = RunCommand({"pdftotext", "-enc", "UTF-8", "-layout", cups.OutputFile(), "-"}, &ok);
     TicketFields fields{request[3], request[4], request[7], request[8], request[11], request[5], request[6]};
     for (const std::string& line : TicketLines(fields, true))
         EXPECT_NE(text.find(TrimRight(line)), std::string::npos) << line << "\n" << text;

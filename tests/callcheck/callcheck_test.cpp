@@ -31,12 +31,12 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/ProfileStore.h"
-#include "platform/qt/RecordingSound.h"
 #include "rdb/engine/Engine.h"
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/Rows.h"
+#include "tests/support/qt/RecordingSound.h"
 
 namespace {
 

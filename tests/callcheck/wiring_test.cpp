@@ -18,11 +18,11 @@
 #include "output/ExportSelection.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/RecordingSound.h"
-#include "platform/qt/ScriptedShell.h"
-#include "platform/qt/SpreadsheetProbe.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/qt/RecordingSound.h"
+#include "tests/support/qt/ScriptedShell.h"
+#include "tests/support/qt/SpreadsheetProbe.h"
 
 namespace {
 

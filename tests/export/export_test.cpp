@@ -11,10 +11,10 @@
 #include "output/ExcelExport.h"
 #include "output/ExportSelection.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/ScriptedShell.h"
-#include "platform/qt/SpreadsheetProbe.h"
 #include "tests/export/TableList.h"
 #include "tests/export/WorkbookFile.h"
+#include "tests/support/qt/ScriptedShell.h"
+#include "tests/support/qt/SpreadsheetProbe.h"
 
 namespace fs = std::filesystem;
 using platform::spreadsheet::SpreadsheetProbe;

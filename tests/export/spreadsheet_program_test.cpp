@@ -11,8 +11,8 @@
 #include "output/ExportSelection.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
-#include "platform/qt/ScriptedShell.h"
 #include "tests/export/TableList.h"
+#include "tests/support/qt/ScriptedShell.h"
 
 namespace fs = std::filesystem;
 

@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
-#include "platform/qt/ScriptedShell.h"
 #include "platform/qt/Spreadsheet.h"
 #include "tests/export/WorkbookFile.h"
+#include "tests/support/qt/ScriptedShell.h"
 
 namespace fs = std::filesystem;
 namespace xl = platform::spreadsheet;

@@ -19,11 +19,11 @@
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
 #include "platform/qt/QtMessagePresenter.h"
-#include "platform/qt/ScriptedShell.h"
-#include "platform/qt/SpreadsheetProbe.h"
 #include "res/Strings.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/qt/ScriptedShell.h"
+#include "tests/support/qt/SpreadsheetProbe.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/qt/PrintDevice.h"
-#include "platform/qt/RecordingPrintDevice.h"
+#include "tests/support/qt/RecordingPrintDevice.h"
 
 class RecordingPrinter {
 public:

@@ -4,8 +4,6 @@
 #include <QFontInfo>
 #include <QStringList>
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,6 +12,7 @@
 #include "output/Ticket.h"
 #include "platform/qt/PrintDevice.h"
 #include "platform/qt/QtPrintDevice.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Fixture.h"
 
 using platform::QtPrintDevice;
@@ -30,19 +29,11 @@ std::vector<std::string> PdfFiles(const std::string& dir) {
     return files;
 }
 
-// Standard output of a shell command; ok is false when it could not run or failed.
-std::string RunCommand(const std::string& command, bool* ok) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) {
-        *ok = false;
-        return output;
-    }
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
-    *ok = pclose(pipe) == 0;
-    return output;
+// Standard output of a command, its complaints left out; ok is false when it failed.
+std::string RunCommand(const std::vector<std::string>& command, bool* ok) {
+    const ChildResult result = RunChild(command, {.errPath = "/dev/null"});
+    *ok = result.exitCode == 0;
+    return result.out;
 }
 
 // One job of one page with one line of text.
@@ -159,20 +150,20 @@ TEST(QtPrintDeviceTest, TicketPrintedToPdfContainsItsKoreanLines) {
     ASSERT_EQ(files.size(), 1u);
 
     bool ok = false;
-    const std::string text = RunCommand("pdftotext -enc UTF-8 -layout '" + files[0] + "' -", &ok);
+    const std::string text = RunCommand({"pdftotext", "-enc", "UTF-8", "-layout", files[0], "-"}, &ok);
     ASSERT_TRUE(ok) << "pdftotext failed or is missing (scripts/bootstrap installs poppler-utils)";
     for (std::string line : TicketLines(fields, true)) {
         while (!line.empty() && line.back() == ' ') line.pop_back();  // text extraction drops them
         EXPECT_NE(text.find(line), std::string::npos) << "missing \"" << line << "\" in:\n" << text;
     }
 
-    const std::string info = RunCommand("pdfinfo -enc UTF-8 '" + files[0] + "'", &ok);
+    const std::string info = RunCommand({"pdfinfo", "-enc", "UTF-8", files[0]}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_NE(info.find(std::string("Title:           ") + kDocumentName), std::string::npos) << info;
     EXPECT_NE(info.find("Pages:           1\n"), std::string::npos) << info;
 
     // Hangul needs a Korean face embedded next to the Latin one.
-    const std::string fonts = RunCommand("pdffonts '" + files[0] + "'", &ok);
+    const std::string fonts = RunCommand({"pdffonts", files[0]}, &ok);
     ASSERT_TRUE(ok);
     EXPECT_NE(fonts.find("NanumGothic"), std::string::npos) << fonts;
     EXPECT_TRUE(fonts.find("LiberationSans") != std::string::npos || fonts.find("Arial") != std::string::npos)

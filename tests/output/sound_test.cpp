@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "platform/qt/DesktopSound.h"
-#include "platform/qt/RecordingSound.h"
 #include "platform/qt/Sound.h"
 #include "tests/support/Fixture.h"
+#include "tests/support/qt/RecordingSound.h"
 
 namespace {
 

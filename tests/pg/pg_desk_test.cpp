@@ -9,13 +9,13 @@
 
 #include "app/LoginCheck.h"
 #include "callcheck/CallCheckView.h"
+#include "controls/ColorLabel.h"
 #include "controls/FlatButton.h"
 #include "controls/ListCtrl.h"
 #include "platform/MessageBox.h"
-#include "controls/ColorLabel.h"
-#include "platform/qt/RecordingSound.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/StatementServer.h"
+#include "tests/support/qt/RecordingSound.h"
 
 namespace {
 

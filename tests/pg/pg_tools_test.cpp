@@ -1,46 +1,25 @@
-// rdbcli on PostgreSQL, the built binary run through the shell: --init, --create-demo,
+// rdbcli on PostgreSQL, the built binary run as a child process: --init, --create-demo,
 // --feed and --copy from an embedded database, after which the desk sees the same rows.
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "data/Queries.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/PgCluster.h"
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;  // standard output and error together
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// A command line of the stock tools, standard error with the output.
-Result Shell(const std::string& cmd) {
-    Result r;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
+// out holds standard output and error together.
+using Result = ChildResult;
 
 Result Cli(const std::vector<std::string>& args) {
-    std::string cmd = Quote(RDBCLI_PATH);
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    return Shell(cmd);
+    std::vector<std::string> argv{RDBCLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunChild(argv);
 }
 
 std::string NewDatabase(const std::string& prefix) {
@@ -157,15 +136,17 @@ TEST(PgTools, StockDumpAndRestoreKeepRowsCollationAndTheDesksView) {
                   .exitCode,
               0);
     const std::string dump = SharedPgCluster().Dir() + "/" + from + ".dump";
-    Result r = Shell("pg_dump --format=custom --file " + Quote(dump) + " " + Quote(SharedPgCluster().AdminUri(from)));
+    Result r = RunChild({"pg_dump", "--format=custom", "--file", dump, SharedPgCluster().AdminUri(from)});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     const std::string to = NewDatabase("dump_to_");
-    r = Shell("pg_restore --exit-on-error --dbname " + Quote(SharedPgCluster().AdminUri(to)) + " " + Quote(dump));
+    r = RunChild({"pg_restore", "--exit-on-error", "--dbname", SharedPgCluster().AdminUri(to), dump});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     for (const char* table : {"RST_INB", "SERVICE_INFO", "USER_INFO", "USER_AGENT_INFO"})
         EXPECT_EQ(Count(to, table), Count(from, table)) << table;
-    r = Shell("psql -X -A -t -c \"SELECT count(*) = (SELECT count(*) FROM RST_INB WHERE USER_ID = 'demo') "
-              "FROM RST_INB WHERE USER_ID = 'DEMO  '\" " + Quote(SharedPgCluster().AdminUri(to)));
+    r = RunChild({"psql", "-X", "-A", "-t", "-c",
+                  "SELECT count(*) = (SELECT count(*) FROM RST_INB WHERE USER_ID = 'demo') "
+                  "FROM RST_INB WHERE USER_ID = 'DEMO  '",
+                  SharedPgCluster().AdminUri(to)});
     EXPECT_EQ(r.out, "t\n");
     const std::string list = "select ACS_ID, CALLER_ID from RST_INB where USER_ID = 'demo' order by ACS_ID";
     const auto rows = RowStrings(SharedPgCluster().TcpUri(to, kDeskLogin), list);

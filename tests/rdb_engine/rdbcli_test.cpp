@@ -1,53 +1,24 @@
-// rdbcli end to end: the built binary run through the shell.
+// rdbcli end to end: the built binary run as a child process.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Fixture.h"
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using Result = ChildResult;
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'') {
-            q += "'\\''";
-        } else {
-            q += c;
-        }
-    }
-    return q + "'";
-}
-
+// Standard output in out, standard error apart in err.
 Result RunCli(const TempDir& dir, const std::vector<std::string>& args) {
-    std::string cmd = Quote(RDBCLI_PATH);
-    for (const std::string& a : args) cmd += " " + Quote(a);
-    const std::string errFile = dir.File("stderr.txt");
-    cmd += " 2>" + Quote(errFile);
-    Result r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (p == nullptr) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream in(errFile);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    r.err = ss.str();
-    return r;
+    std::vector<std::string> argv{RDBCLI_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildOptions options;
+    options.errPath = dir.File("stderr.txt");
+    return RunChild(argv, options);
 }
 
 class Rdbcli : public ::testing::Test {
@@ -216,17 +187,10 @@ TEST_F(Rdbcli, EveryMisusePrintsTheOneUsageText) {
 // The stock sqlite3 program, with the one documented line, reads and checks our files.
 TEST_F(Rdbcli, StockSqliteToolLoadsTheCollationAndChecksTheFile) {
     auto sqlite = [&](const std::string& load, const std::string& sql) {
-        std::string cmd = "sqlite3 -batch";
-        if (!load.empty()) cmd += " -cmd " + Quote(".load " + load);
-        cmd += " " + Quote(db_) + " " + Quote(sql) + " 2>&1";
-        Result r;
-        FILE* p = popen(cmd.c_str(), "r");
-        if (p == nullptr) return r;
-        char buf[4096];
-        for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) r.out.append(buf, n);
-        const int status = pclose(p);
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
+        std::vector<std::string> argv{"sqlite3", "-batch"};
+        if (!load.empty()) argv.insert(argv.end(), {"-cmd", ".load " + load});
+        argv.insert(argv.end(), {db_, sql});
+        return RunChild(argv);
     };
     const Result bare = sqlite("", "pragma integrity_check");
     EXPECT_NE(bare.out.find("no such collation sequence: CI_PAD"), std::string::npos) << bare.out;

@@ -5,10 +5,10 @@
 // process and the commands it runs.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
+#include <vector>
 
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Fixture.h"
 
 class CupsScheduler {
@@ -22,7 +22,7 @@ public:
     CupsScheduler& operator=(const CupsScheduler&) = delete;
 
     // False when cupsd is not installed or did not come up; Problem() says why.
-    bool Running() const { return pid_ > 0; }
+    bool Running() const { return cupsd_.Pid() > 0; }
     // The queue exists and takes jobs; otherwise Problem() says why.
     bool QueueReady() const { return queueReady_; }
     const std::string& Problem() const { return problem_; }
@@ -44,11 +44,11 @@ private:
     bool Start();
     void Stop();
     bool WaitUntilListening(int timeoutMs);
-    // Runs a shell command; its standard output and error in output, true on exit status 0.
-    static bool Run(const std::string& command, std::string* output = nullptr);
+    // Runs a command; its standard output and error in output, true on exit status 0.
+    static bool Run(const std::vector<std::string>& command, std::string* output = nullptr);
 
     TempDir dir_;
-    pid_t pid_ = -1;
+    ChildProcess cupsd_;
     bool queueReady_ = false;
     std::string problem_;
     std::string socket_;

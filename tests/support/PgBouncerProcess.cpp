@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,34 +106,31 @@ bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::st
 }
 
 bool PgBouncerProcess::Launch() {
-    // runuser's session resets the open-file limit to the soft default: the pooler takes the
-    // hard limit again, one descriptor per client.
-    std::string cmd = (geteuid() == 0 ? "runuser -u postgres -- " : "") + std::string("sh -c 'ulimit -Sn $(ulimit -Hn); exec ") +
-                      Program() + " -d -q " + dir_ + "/pgbouncer.ini' >" + dir_ + "/start.out 2>&1";
-    if (std::system(cmd.c_str()) != 0) {
-        error_ = "pgbouncer did not start: " + LogText();
+    // In the foreground, as our own child. It takes the hard open-file limit: one
+    // descriptor per client.
+    ChildOptions options;
+    if (geteuid() == 0) options.runAs = "postgres";
+    options.logPath = dir_ + "/start.out";
+    options.raiseOpenFileLimit = true;
+    if (!pooler_.Start({Program(), "-q", dir_ + "/pgbouncer.ini"}, options)) {
+        error_ = "pgbouncer did not start: " + pooler_.Problem();
         return false;
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream pidFile(dir_ + "/pgbouncer.pid");
-        pid_t pid = -1;
-        if (pidFile >> pid && pid > 0 && Accepts(port_)) {
-            pid_ = pid;
-            return true;
+        if (!pooler_.Running()) {
+            error_ = "pgbouncer did not start: " + LogText();
+            return false;
         }
+        if (Accepts(port_)) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     error_ = "pgbouncer did not listen: " + LogText();
+    pooler_.Stop(SIGINT, 10000);
     return false;
 }
 
-void PgBouncerProcess::Stop() {
-    if (pid_ <= 0) return;
-    kill(pid_, SIGINT);
-    for (int i = 0; i < 1000 && kill(pid_, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    pid_ = -1;
-}
+void PgBouncerProcess::Stop() { pooler_.Stop(SIGINT, 10000); }
 
 bool PgBouncerProcess::Restart() {
     Stop();

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <string>
 #include <utility>
-#include <sys/types.h>
 #include <vector>
+
+#include "tests/support/ChildProcess.h"
 
 class PgCluster;
 
@@ -44,6 +45,6 @@ private:
 
     std::string dir_;
     uint16_t port_ = 0;
-    pid_t pid_ = -1;
+    ChildProcess pooler_;
     std::string error_;
 };

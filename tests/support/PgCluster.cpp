@@ -1,15 +1,14 @@
 #include "tests/support/PgCluster.h"
 
 #include "data/RdbClient.h"
+#include "tests/support/ChildProcess.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <glob.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -121,41 +120,17 @@ std::string PgCluster::BinDir() {
 }
 
 bool PgCluster::RunServerTool(const std::vector<std::string>& args, std::string* output) {
-    const std::string outPath = dir_ + "/tool.out";
-    std::vector<std::string> argv;
-    if (RunningAsRoot()) argv = {"runuser", "-u", kServerUser, "--"};
-    argv.push_back(BinDir() + "/" + args[0]);
+    std::vector<std::string> argv{BinDir() + "/" + args[0]};
     argv.insert(argv.end(), args.begin() + 1, args.end());
-    std::vector<char*> cargv;
-    for (std::string& a : argv) cargv.push_back(a.data());
-    cargv.push_back(nullptr);
-
-    const pid_t pid = fork();
-    if (pid < 0) {
-        error_ = "fork failed";
-        return false;
-    }
-    if (pid == 0) {
-        const int fd = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) {
-            dup2(fd, 1);
-            dup2(fd, 2);
-            close(fd);
-        }
-        const int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) dup2(devnull, 0);
-        // The server's user must be able to enter its folder; run from there.
-        if (chdir(dir_.c_str()) != 0) _exit(126);
-        execvp(cargv[0], cargv.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    const std::string out = ReadFile(outPath);
-    if (output != nullptr) *output = out;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return true;
-    error_ = args[0] + " failed: " + out;
+    ChildOptions options;
+    if (RunningAsRoot()) options.runAs = kServerUser;
+    // The server's user must be able to enter its folder; run from there.
+    options.workDir = dir_;
+    options.logPath = dir_ + "/tool.out";
+    const ChildResult result = RunChild(argv, options);
+    if (output != nullptr) *output = result.out;
+    if (result.exitCode == 0) return true;
+    error_ = args[0] + (result.timedOut ? " did not end: " : " failed: ") + result.problem + result.out;
     return false;
 }
 

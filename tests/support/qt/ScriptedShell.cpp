@@ -1,4 +1,4 @@
-#include "platform/qt/ScriptedShell.h"
+#include "tests/support/qt/ScriptedShell.h"
 
 #include <algorithm>
 #include <cctype>

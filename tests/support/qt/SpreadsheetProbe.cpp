@@ -1,4 +1,4 @@
-#include "platform/qt/SpreadsheetProbe.h"
+#include "tests/support/qt/SpreadsheetProbe.h"
 
 namespace platform::spreadsheet {
 

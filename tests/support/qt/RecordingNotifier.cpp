@@ -1,4 +1,4 @@
-#include "platform/qt/RecordingNotifier.h"
+#include "tests/support/qt/RecordingNotifier.h"
 
 namespace platform {
 

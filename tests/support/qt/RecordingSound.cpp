@@ -1,4 +1,4 @@
-#include "platform/qt/RecordingSound.h"
+#include "tests/support/qt/RecordingSound.h"
 
 namespace platform {
 

@@ -1,4 +1,4 @@
-#include "platform/qt/RecordingPrintDevice.h"
+#include "tests/support/qt/RecordingPrintDevice.h"
 
 #include <cstdlib>
 #include <utility>
