@@ -77,6 +77,9 @@ protected:
     virtual bool RunLogin();
     // Ends the program with nExitCode.
     virtual void ExitProcess(int nExitCode);
+    // In the per-user folder without an address, asks for one with the server address
+    // dialog; what it saves is read by the settings load that follows.
+    void AskMissingServerAddress();
 
 private:
     static int32_t DefaultRowCallback(int32_t unused, int32_t requestId, int32_t columns, const char* row);
