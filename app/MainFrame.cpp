@@ -213,6 +213,10 @@ void CMainFrame::ShowStatusAlert(const std::string& text) {
     statusBar()->showMessage(m_strStatusAlert.isEmpty() ? Q(res::kIdlePrompt) : m_strStatusAlert);
 }
 
+void CMainFrame::ShowStatusNote(const std::string& text) {
+    if (g_pMainFrame != nullptr) g_pMainFrame->statusBar()->showMessage(QString::fromStdString(text));
+}
+
 CChildFrame* CMainFrame::GetActiveChild() const {
     return qobject_cast<CChildFrame*>(m_pMdiArea->activeSubWindow());
 }

@@ -48,6 +48,9 @@ public:
     bool IsWatched() const override;
     void Alert() override;
     void ShowStatusAlert(const std::string& text) override;
+    // Shows text on the main frame's status bar, if there is a main frame, until the next
+    // prompt passes over it.
+    static void ShowStatusNote(const std::string& text);
 
     CDocTemplate* m_pCallbackTemplate = nullptr;
     bool m_bCallbackViewOpen = false;  // open or not permitted: command 32771 disabled
