@@ -145,7 +145,8 @@ void CDlgUserAgent::OnButtonAdd() {
     }
 
     std::string sql = sql::AgentInsertSql(g_pEnv->m_strUserId, m_strName, m_strPassword, m_nDistCount);
-    WriteLog(kLogSql, sql.c_str());
+    // The same statement with the password's value masked: only the database gets it.
+    WriteLog(kLogSql, sql::AgentInsertSql(g_pEnv->m_strUserId, m_strName, kLogPasswordMask, m_nDistCount).c_str());
     if (!g_pEnv->ExecuteSQL(sql)) return;
     OnButtonQuery();
     // The new agent is the one change and delete act on next.

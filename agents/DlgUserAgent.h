@@ -41,6 +41,9 @@ public:
     static constexpr char kTitleWarning[] = "경고";
     static constexpr char kLogQuery[] = "CDlgUserAgent::OnButtonQuery sql(%s)";
     static constexpr char kLogSql[] = "SQL(%s)";
+    // Stands for the password in the logged statement: the log may be kept or sent on,
+    // and says nothing of the password's length either.
+    static constexpr char kLogPasswordMask[] = "********";
 
     explicit CDlgUserAgent(QWidget* parent = nullptr);
     ~CDlgUserAgent() override;

@@ -12,9 +12,12 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "app/ChildFrame.h"
 #include "app/DlgLogin.h"
+#include "app/DlgServerAddr.h"
 #include "app/DocTemplate.h"
 #include "app/FormView.h"
 #include "app/KeyboardLocks.h"
@@ -22,6 +25,7 @@
 #include "app/OrvantaDoc.h"
 #include "app/OrvantaView.h"
 #include "app/Permissions.h"
+#include "app/StartFolder.h"
 #include "agents/DlgQueryCallbackDist.h"
 #include "agents/DlgUserAgent.h"
 #include "data/KestrimEnv.h"
@@ -79,6 +83,7 @@ int CMainFrame::OnCreate() {
     CreateToolBar();
     CreateStatusBar();
 
+    AskMissingServerAddress();
     if (!g_pEnv->LoadEnvironment()) {
         platform::ShowMessageBox(platform::MessageOwner(this), res::kMsgEnvUnreadable, res::kTitleError,
                                  platform::MB_OK | platform::MB_ICONERROR);
@@ -97,6 +102,18 @@ int CMainFrame::OnCreate() {
     UpdateCommandUI();
     SetTimer(ID_TIMER_STARTUP, 0);
     return 0;
+}
+
+void CMainFrame::AskMissingServerAddress() {
+    // Only the folder the program made for itself: a site's own folder or the demo keeps
+    // its settings as its administrator wrote them.
+    std::error_code error;
+    const std::string perUser = CStartFolder::PerUserFolder();
+    if (perUser.empty() || !std::filesystem::equivalent(std::filesystem::current_path(error), perUser, error)) return;
+    if (CKestrimEnv::HasServerAddress()) return;
+    // The frame is not on screen yet: the dialog stands on its own.
+    CDlgServerAddr dialog(nullptr);
+    dialog.DoModal();
 }
 
 int32_t CMainFrame::DefaultRowCallback(int32_t, int32_t, int32_t, const char* row) {
@@ -195,6 +212,10 @@ void CMainFrame::ShowStatusAlert(const std::string& text) {
     m_strStatusAlert = QString::fromStdString(text);
     // Menu prompts pass over it for a moment; it comes back when they end.
     statusBar()->showMessage(m_strStatusAlert.isEmpty() ? Q(res::kIdlePrompt) : m_strStatusAlert);
+}
+
+void CMainFrame::ShowStatusNote(const std::string& text) {
+    if (g_pMainFrame != nullptr) g_pMainFrame->statusBar()->showMessage(QString::fromStdString(text));
 }
 
 CChildFrame* CMainFrame::GetActiveChild() const {

@@ -48,6 +48,9 @@ public:
     bool IsWatched() const override;
     void Alert() override;
     void ShowStatusAlert(const std::string& text) override;
+    // Shows text on the main frame's status bar, if there is a main frame, until the next
+    // prompt passes over it.
+    static void ShowStatusNote(const std::string& text);
 
     CDocTemplate* m_pCallbackTemplate = nullptr;
     bool m_bCallbackViewOpen = false;  // open or not permitted: command 32771 disabled
@@ -77,6 +80,9 @@ protected:
     virtual bool RunLogin();
     // Ends the program with nExitCode.
     virtual void ExitProcess(int nExitCode);
+    // In the per-user folder without an address, asks for one with the server address
+    // dialog; what it saves is read by the settings load that follows.
+    void AskMissingServerAddress();
 
 private:
     static int32_t DefaultRowCallback(int32_t unused, int32_t requestId, int32_t columns, const char* row);

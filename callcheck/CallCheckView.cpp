@@ -279,6 +279,7 @@ void CCallCheckView::OnButtonExcel() {
     request.title = kCallbackExportTitle;
     request.fileName = platform::StrFormat(kCallbackExportFile, startDir.c_str());
     request.startDir = startDir;
+    request.showNote = &CMainFrame::ShowStatusNote;
     ExportSelection(request);
 }
 

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -34,6 +35,35 @@ QLabel* MakeStatic(QWidget* parent, const DlgItem& item) {
     label->setText(Text(item.text));
     return label;
 }
+
+// A click in a date picker's text picks the part under it (year, month or day), so that the
+// digits typed next replace that part, as in any date field. Without it the digits land
+// beside the part's text, which is then too long, and are refused.
+class ClickSelectsDatePart : public QObject {
+public:
+    explicit ClickSelectsDatePart(QDateEdit* date) : QObject(date), m_pDate(date) {
+        if (auto* edit = date->findChild<QLineEdit*>()) edit->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::MouseButtonRelease || m_bInRelease ||
+            static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton)
+            return false;
+        // The edit ends the click first (it may drop a selection then); the part is chosen
+        // after it, from where the click put the cursor.
+        m_bInRelease = true;
+        QCoreApplication::sendEvent(watched, event);
+        m_bInRelease = false;
+        const QDateTimeEdit::Section section = m_pDate->currentSection();
+        if (section != QDateTimeEdit::NoSection) m_pDate->setSelectedSection(section);
+        return true;
+    }
+
+private:
+    QDateEdit* m_pDate;
+    bool m_bInRelease = false;
+};
 
 }  // namespace
 
@@ -103,6 +133,7 @@ void CFormBuilder::Build(const DlgTemplate& templ) {
                 date->setCalendarPopup(true);
                 date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
                 date->setDate(QDate::currentDate());
+                new ClickSelectsDatePart(date);
                 control = date;
                 break;
             }

@@ -84,6 +84,11 @@ bool CKestrimEnv::LoadEnvironment() {
     return true;
 }
 
+bool CKestrimEnv::HasServerAddress() {
+    std::string address;
+    return CIniFile(kEnvIniPath, kSection).ReadString(address, kKeyServerIp);
+}
+
 void CKestrimEnv::ReportMissingSettings() const {
     const std::string file = AbsoluteSettingsPath(kEnvIniPath);
     std::error_code error;

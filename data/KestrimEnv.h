@@ -19,6 +19,8 @@ public:
     virtual ~CKestrimEnv();
 
     bool LoadEnvironment();
+    // Whether the settings file holds a server address, read without any box or log line.
+    static bool HasServerAddress();
     // Writes the server address to both settings files; false when a file could not be
     // written, each such file (its full path) added to pFailedFiles.
     bool SaveServerAddress(std::vector<std::string>* pFailedFiles = nullptr);

@@ -177,6 +177,7 @@ void CDenyView::OnButtonExcel() {
     request.textColumns = {2, 3};
     request.excludedColumns = {6};  // the list has six columns, so nothing is left out
     request.openAfter = true;
+    request.showNote = &CMainFrame::ShowStatusNote;
     ExportSelection(request);
 }
 

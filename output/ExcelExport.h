@@ -47,6 +47,9 @@ public:
     // user, when the file or the program is missing.
     bool OpenExportedFile();
 
+    // The file name as an absolute path: what is checked, saved and opened.
+    std::string FilePath() const;
+
     // Reference of the cell at 0-based column and row: "A1", "Z2", "AA1", "AZ3", "BA1".
     static std::string CellRef(int nColumn, int nRow);
 
@@ -54,7 +57,6 @@ private:
     bool IsTextColumn(int nColumn) const;
     bool IsExcluded(int nColumn) const;
     bool IsMarked(int nRow) const;
-    std::string FilePath() const;
 
     int m_nTextColumn[MAX_COLUMNS];
     int m_nExcludeColumn[MAX_COLUMNS];

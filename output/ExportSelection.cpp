@@ -10,11 +10,13 @@
 #include "output/ListSource.h"
 #include "platform/Format.h"
 #include "platform/MessageBox.h"
+#include "platform/qt/Shell.h"
 
 const char* const kCallbackExportTitle = "콜백데이터목록";
 const char* const kCallbackExportFile = "%s\\콜백데이터목록.xls";
 const char* const kDenyExportTitle = "수신거부 등록자 목록";
 const char* const kDenyExportFile = "수신거부등록자목록%s_%s.csv";
+const char* const kExportSavedNotOpened = "(%s) 화일에 저장 되었습니다. 화일을 열 프로그램이 없습니다.";
 
 namespace {
 
@@ -84,6 +86,14 @@ bool ExportSelection(const ExportRequest& request) {
                                  platform::MB_OK | platform::MB_ICONINFORMATION);
         return false;
     }
-    if (request.openAfter) excel.OpenExportedFile();
+    // A file that was written but not opened is still the user's: say where it is. A file
+    // that is not there was not written, whatever the program look-up would have said.
+    const std::string path = excel.FilePath();
+    const auto written = [&path] {
+        std::error_code error;
+        return std::filesystem::is_regular_file(path, error);
+    };
+    const bool opened = request.openAfter ? excel.OpenExportedFile() : !platform::FindExecutable(path).empty();
+    if (!opened && request.showNote && written()) request.showNote(platform::StrFormat(kExportSavedNotOpened, path.c_str()));
     return true;
 }

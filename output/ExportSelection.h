@@ -3,6 +3,7 @@
 // sub-title; the user is told when nothing is selected or the export failed.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,13 @@ struct ExportRequest {
     std::vector<int> textColumns;    // list columns written as text
     std::vector<int> excludedColumns;
     bool openAfter = false;          // open the file in its program after the export
+    // Tells the user where a written file is when no program could open it (the main
+    // window's status bar); unset: nobody is told.
+    std::function<void(const std::string& text)> showNote;
 };
+
+// The note for a workbook written to path (full) that no program opened.
+extern const char* const kExportSavedNotOpened;
 
 // Runs the export of the selected rows. True when the workbook was written.
 bool ExportSelection(const ExportRequest& request);

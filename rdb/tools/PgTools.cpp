@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -99,14 +100,17 @@ int Feed(const std::string& uri, double every, long long count) {
     ConnPtr conn = Open(uri, &error);
     if (!conn) return Fail(error);
     ResultPtr r = Exec(conn.get(),
-                       "SELECT SVC_ID, SVC_TYPE, USER_ID FROM SERVICE_INFO WHERE USER_ID = $1 AND SVC_TYPE IN (1, 2) "
+                       "SELECT SVC_ID, SVC_TYPE, USER_ID, SVC_NM FROM SERVICE_INFO WHERE USER_ID = $1 AND SVC_TYPE IN (1, 2) "
                        "ORDER BY SVC_ID",
                        {std::string(kFeedUserId)}, &error);
     if (!r) return Fail(error);
     std::vector<FeedService> services;
-    for (int i = 0; i < PQntuples(r.get()); ++i)
+    std::map<std::string, std::string> names;  // SVC_ID -> SVC_NM, for the lines printed
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
         services.push_back({std::atoi(PQgetvalue(r.get(), i, 0)), std::atoi(PQgetvalue(r.get(), i, 1)),
                             PQgetvalue(r.get(), i, 2)});
+        names[PQgetvalue(r.get(), i, 0)] = PQgetvalue(r.get(), i, 3);
+    }
     if (services.empty()) return Fail("the demo user has no service of type 1 or 2 (create the demo data first)");
     std::string insert = "INSERT INTO RST_INB (";
     std::string values;
@@ -114,14 +118,17 @@ int Feed(const std::string& uri, double every, long long count) {
         insert += (i > 0 ? ", " : "") + std::string(kFeedColumns[i]);
         values += (i > 0 ? ", $" : "$") + std::to_string(i + 1);
     }
-    insert += ") VALUES (" + values + ") RETURNING ACS_ID";
+    insert += ") VALUES (" + values + ") RETURNING ACS_ID, SVC_ID, RECV_PHONE, DIAL_TIME";
     // A different request every run and every step.
     const uint32_t base = static_cast<uint32_t>(std::time(nullptr));
     for (long long i = 0; count < 0 || i < count; ++i) {
         if (i > 0) std::this_thread::sleep_for(std::chrono::duration<double>(every));
         r = Exec(conn.get(), insert, FeedRequestValues(services, base + static_cast<uint32_t>(i)), &error);
         if (!r) return Fail(error);
-        std::printf("%s\n", PQgetvalue(r.get(), 0, 0));
+        // Which request went to which service, as the desk lists them.
+        const std::string service = PQgetvalue(r.get(), 0, 1);
+        std::printf("request %s: service %s.%s, caller %s, %s\n", PQgetvalue(r.get(), 0, 0), service.c_str(),
+                    names[service].c_str(), PQgetvalue(r.get(), 0, 2), PQgetvalue(r.get(), 0, 3));
         std::fflush(stdout);
     }
     return 0;

@@ -125,7 +125,18 @@ int Feed(const std::string& path, double every, long long count) {
         if (i > 0) std::this_thread::sleep_for(std::chrono::duration<double>(every));
         const int64_t id = rdb::FeedOneRequest(*engine, base + static_cast<uint32_t>(i), &err);
         if (id < 0) return Fail(err.code, err.message.c_str());
-        std::printf("%lld\n", static_cast<long long>(id));
+        // Which request went to which service, as the desk lists them.
+        std::string row;
+        int32_t columns = 0;
+        const std::string what = "select s.SVC_ID, s.SVC_NM, r.RECV_PHONE, r.DIAL_TIME from RST_INB r join SERVICE_INFO s "
+                                 "on r.SVC_ID = s.SVC_ID where r.ACS_ID = " + std::to_string(id);
+        if (engine->QueryFirst(what, &row, &columns, &err) != 1) return Fail(err.code, err.message.c_str());
+        std::vector<std::string> f;
+        for (size_t start = 0, end; (end = row.find(":;", start)) != std::string::npos; start = end + 2)
+            f.push_back(row.substr(start, end - start));
+        if (f.size() < 4) return Fail(-1, "the new request cannot be read back");
+        std::printf("request %lld: service %s.%s, caller %s, %s\n", static_cast<long long>(id), f[0].c_str(),
+                    f[1].c_str(), f[2].c_str(), f[3].c_str());
         std::fflush(stdout);
     }
     return 0;

@@ -195,7 +195,7 @@ TEST_F(AgentDialogTest, DuplicateNameIsRefusedButAcceptedUnderAnotherUser) {
     log_.Clear();
     SetFields(QString::fromStdString(taken), QStringLiteral("pw"), QStringLiteral("3"));
     QTest::mouseClick(Dlg().m_btnAdd, Qt::LeftButton);
-    EXPECT_EQ(log_.Lines(), (std::vector<std::string>{SqlLogLine(sql::AgentInsertSql("dist2", taken, "pw", 3)),
+    EXPECT_EQ(log_.Lines(), (std::vector<std::string>{SqlLogLine(sql::AgentInsertSql("dist2", taken, CDlgUserAgent::kLogPasswordMask, 3)),
                                                       QueryLogLine("dist2")}));
     ExpectBoxes({{Owner(), CDlgUserAgent::kMsgAdded, res::kTitleConfirm, platform::MB_OK}});
     EXPECT_EQ(Stored("dist2"), (Rows{{taken, "pw", "3"}}));
@@ -327,7 +327,7 @@ TEST_F(AgentDialogTest, QuotesInNamesAndPasswordsStayData) {
     const std::string insert = sql::AgentInsertSql("demo", "O'Neil", "it's", 2);
     EXPECT_NE(insert.find("'O''Neil'"), std::string::npos);
     ASSERT_FALSE(log_.Lines().empty());
-    EXPECT_EQ(log_.Lines()[0], SqlLogLine(insert));
+    EXPECT_EQ(log_.Lines()[0], SqlLogLine(sql::AgentInsertSql("demo", "O'Neil", CDlgUserAgent::kLogPasswordMask, 2)));
     ExpectBoxes({{Owner(), CDlgUserAgent::kMsgAdded, res::kTitleConfirm, platform::MB_OK}});
     int row = RowOf("O'Neil");
     ASSERT_GE(row, 0);
@@ -347,6 +347,42 @@ TEST_F(AgentDialogTest, QuotesInNamesAndPasswordsStayData) {
     EXPECT_EQ(boxes_.Shown()[0].text, platform::StrFormat(CDlgUserAgent::kMsgAskDelete, "O'Neil"));
     EXPECT_EQ(Stored("demo").size(), 2u);
     EXPECT_EQ(RowOf("O'Neil"), -1);
+}
+
+// The log may be kept or shipped: passwords go to the database and nowhere else. The
+// password is also part of the name, so a mask that replaced its text would show.
+TEST_F(AgentDialogTest, PasswordsReachTheDatabaseButNotTheLog) {
+    Open("dist2");  // no agents yet: the dialog has said so
+    boxes_.Clear();
+    log_.Clear();
+    SetFields(QStringLiteral("zq7x-desk"), QStringLiteral("zq7x"), QStringLiteral("4"));
+    QTest::mouseClick(Dlg().m_btnAdd, Qt::LeftButton);
+    ExpectBoxes({{Owner(), CDlgUserAgent::kMsgAdded, res::kTitleConfirm, platform::MB_OK}});
+    // What was sent is the template's statement, password and all.
+    EXPECT_EQ(Stored("dist2"), (Rows{{"zq7x-desk", "zq7x", "4"}}));
+    const std::string sent = sql::AgentInsertSql("dist2", "zq7x-desk", "zq7x", 4);
+    EXPECT_EQ(sent, "insert into USER_AGENT_INFO ( USER_ID, AGENT_NM, PASSWORD, DIST_COUNT ) values "
+                    "( 'dist2', 'zq7x-desk', 'zq7x', 4 ) ");
+    ASSERT_EQ(log_.Lines().size(), 2u);
+    const std::string masked = log_.Lines()[0];
+    EXPECT_EQ(masked, SqlLogLine("insert into USER_AGENT_INFO ( USER_ID, AGENT_NM, PASSWORD, DIST_COUNT ) values "
+                                 "( 'dist2', 'zq7x-desk', '" + std::string(CDlgUserAgent::kLogPasswordMask) +
+                                 "', 4 ) "));
+    EXPECT_EQ(masked.find("'zq7x'"), std::string::npos);
+
+    // A change sends the new password and logs nothing that holds it.
+    boxes_.Clear();
+    log_.Clear();
+    ClickRow(0);
+    Dlg().m_editPassword->setText(QStringLiteral("vw9k"));
+    QTest::mouseClick(Dlg().m_btnChange, Qt::LeftButton);
+    ExpectBoxes({{Owner(), CDlgUserAgent::kMsgChanged, res::kTitleConfirm, platform::MB_OK}});
+    EXPECT_EQ(Stored("dist2"), (Rows{{"zq7x-desk", "vw9k", "4"}}));
+    ASSERT_FALSE(log_.Lines().empty());
+    for (const std::string& line : log_.Lines()) {
+        EXPECT_EQ(line.find("vw9k"), std::string::npos) << line;
+        EXPECT_EQ(line.find("'zq7x'"), std::string::npos) << line;
+    }
 }
 
 TEST_F(AgentDialogTest, EnterIsTheFrameworksOk) {

@@ -2,7 +2,9 @@
 // what it says, and the failed-ticket message on the main window's status bar.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QStatusBar>
+#include <QTest>
 
 #include "app/DeskAlerts.h"
 #include "app/MainFrame.h"
@@ -105,6 +107,53 @@ TEST(DeskAlerts, StatusAlertOutlastsMenuPromptsUntilTakenAway) {
     // Minimised, the desk is not watched.
     frame.showMinimized();
     EXPECT_FALSE(frame.IsWatched());
+}
+
+// The real main frame, logged in without the dialog, counting its requests for attention.
+class AlertingFrame : public CMainFrame {
+public:
+    int alerts = 0;
+    bool loggedIn = false;
+    void Alert() override {
+        ++alerts;
+        CMainFrame::Alert();
+    }
+
+protected:
+    bool RunLogin() override {
+        g_pEnv->m_strUserId = "demo";
+        g_pEnv->m_strAgentName.clear();
+        loggedIn = true;
+        return true;
+    }
+};
+
+// Another program in front: the desk stays on screen, neither minimised nor active, and
+// nobody is looking at it, so new requests get the notice and the urgency hint.
+TEST(DeskAlerts, ADeskBehindAnotherProgramIsToldOfNewRequests) {
+    StartDir start(FixtureIni());
+    platform::ScriptedMessages boxes;
+    platform::RecordingNotifier notices;
+    AlertingFrame frame;
+    ASSERT_TRUE(frame.LoadFrame());
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitFor([&frame] { return frame.loggedIn; }, 5000));
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    EXPECT_TRUE(frame.IsWatched());
+    frame.Alerts().OnCheckFinished(kService, true, 2, false);
+    EXPECT_TRUE(notices.Notices().empty());
+    EXPECT_EQ(frame.alerts, 0);
+
+    QApplication::setActiveWindow(nullptr);  // what the desktop reports when another program is in front
+    ASSERT_EQ(QApplication::activeWindow(), nullptr);
+    ASSERT_TRUE(frame.isVisible());
+    ASSERT_FALSE(frame.isMinimized());
+    EXPECT_FALSE(frame.IsWatched());
+    frame.Alerts().OnCheckFinished(kService, true, 3, false);
+    ASSERT_EQ(notices.Notices().size(), 1u);
+    EXPECT_EQ(notices.Notices()[0].summary, Summary(3));
+    EXPECT_EQ(frame.alerts, 1);
 }
 
 }  // namespace

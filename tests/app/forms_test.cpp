@@ -131,6 +131,55 @@ TEST_F(ViewSetup, OptOutViewStartsWithAllServicesAndToday) {
     EXPECT_EQ(view.m_btnSaveFile->GetColor(CFlatButton::COLOR_BK_INACTIVE), QColor(245, 245, 220));
 }
 
+// Clicks the picker's text between characters position - 1 and position, as a user points
+// into a part of the date.
+void ClickAt(QDateEdit* date, int position) {
+    auto* edit = date->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    for (int x = 0; x < edit->width(); ++x) {
+        const QPoint point(x, edit->height() / 2);
+        if (edit->cursorPositionAt(point) == position) {
+            QTest::mouseClick(edit, Qt::LeftButton, Qt::NoModifier, point);
+            return;
+        }
+    }
+    FAIL() << "no point of the text at position " << position;
+}
+
+// Both views' period pickers and the distribution dialog's: digits typed after a click go
+// into the part clicked, whichever part that is, and again after a second click into the
+// part that is already chosen.
+TEST_F(ViewSetup, ClickingAPartOfADateAndTypingReplacesThatPart) {
+    CCallCheckView callbacks;
+    callbacks.OnInitialUpdate();
+    CDenyView optOut;
+    optOut.OnInitialUpdate();
+    CDlgQueryCallbackDist dist;
+    const std::vector<QDateEdit*> pickers = {callbacks.m_dateFrom, callbacks.m_dateTo, optOut.m_dateFrom,
+                                             dist.findChildren<QDateEdit*>().value(0)};
+    for (QDateEdit* date : pickers) {
+        ASSERT_NE(date, nullptr);
+        QWidget* window = date->window();
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        date->setDate(QDate(2026, 12, 9));  // shown as 2026-12-09
+        ClickAt(date, 9);                   // inside the day
+        QTest::keyClicks(date, QStringLiteral("15"));
+        EXPECT_EQ(date->date(), QDate(2026, 12, 15));
+        ClickAt(date, 6);  // inside the month
+        QTest::keyClicks(date, QStringLiteral("03"));
+        EXPECT_EQ(date->date(), QDate(2026, 3, 15));
+        ClickAt(date, 2);  // inside the year
+        QTest::keyClicks(date, QStringLiteral("2025"));
+        EXPECT_EQ(date->date(), QDate(2025, 3, 15));
+        ClickAt(date, 9);
+        ClickAt(date, 9);  // the day is chosen already: the second click keeps it chosen
+        QTest::keyClicks(date, QStringLiteral("07"));
+        EXPECT_EQ(date->date(), QDate(2025, 3, 7));
+        window->hide();
+    }
+}
+
 TEST_F(ViewSetup, AgentDialogHasItsColumnsAndFieldRules) {
     CDlgUserAgent dialog;
     dialog.show();

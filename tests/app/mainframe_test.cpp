@@ -11,7 +11,9 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <iterator>
 
 #include "agents/DlgQueryCallbackDist.h"
@@ -19,6 +21,7 @@
 #include "app/ChildFrame.h"
 #include "app/DocTemplate.h"
 #include "app/DlgLogin.h"
+#include "app/DlgServerAddr.h"
 #include "app/FormView.h"
 #include "app/MainFrame.h"
 #include "app/OrvantaApp.h"
@@ -85,12 +88,65 @@ protected:
     TestFrame frame_;
 };
 
+// The server address dialog, when it comes up, typed into and saved or cancelled as a user
+// would; records that it came up and what it showed.
+class AddressPrompt {
+public:
+    AddressPrompt(std::string typed, bool save) : state_(std::make_shared<State>()) {
+        WhenModal<CDlgServerAddr>([state = state_, typed, save](CDlgServerAddr* dialog) {
+            if (!state->armed) return;  // a later test's dialog: not ours to answer
+            ++state->shown;
+            state->caption = dialog->windowTitle().toStdString();
+            state->shownText = dialog->m_editServerAddr->text().toStdString();
+            QTest::keyClicks(dialog->m_editServerAddr, QString::fromStdString(typed));
+            QTest::mouseClick(save ? dialog->m_btnSave : dialog->m_btnCancel, Qt::LeftButton);
+        });
+    }
+    ~AddressPrompt() { state_->armed = false; }
+    int Shown() const { return state_->shown; }
+    const std::string& Caption() const { return state_->caption; }
+    const std::string& ShownText() const { return state_->shownText; }
+
+private:
+    struct State {
+        bool armed = true;
+        int shown = 0;
+        std::string caption;
+        std::string shownText;
+    };
+    std::shared_ptr<State> state_;
+};
+
+// The per-user folder entered as a menu start does it, fresh each time.
+class PerUserStart {
+public:
+    PerUserStart() {
+        std::filesystem::remove_all(CStartFolder::PerUserFolder());
+        choice_ = CStartFolder::Enter();
+    }
+    ~PerUserStart() { std::filesystem::remove_all(CStartFolder::PerUserFolder()); }
+    const CStartFolder::Choice& Choice() const { return choice_; }
+    std::string Settings() const { return ReadText(std::filesystem::path(choice_.folder) / CStartFolder::kSettingsFile); }
+    static std::string ReadText(const std::filesystem::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    StartDir start_{""};  // the home folder a menu start begins in: no settings there
+    CStartFolder::Choice choice_;
+};
+
 TEST(MainFrameStartup, MissingServerAddressShowsTwoErrorsAndEndsWithCodeOne) {
     for (const std::string& ini : {std::string(), std::string("[Orvanta]\r\nSERVER_IP_ADDR=\r\nMINI_PRINT_DRIVER=x\r\n")}) {
         StartDir start(ini);
         platform::ScriptedMessages boxes;
         TestFrame frame;
+        // A folder of its own (a site's, the demo's) is not asked for an address.
+        AddressPrompt prompt("file:/elsewhere.db", true);
         EXPECT_FALSE(frame.LoadFrame());
+        EXPECT_EQ(prompt.Shown(), 0);
+        QTest::qWait(50);
         EXPECT_EQ(frame.exitCode, 1);
         EXPECT_EQ(frame.loginRuns, 0);
         ASSERT_EQ(boxes.Shown().size(), 2u);
@@ -131,18 +187,60 @@ TEST(MainFrameStartup, TitleAndLogNeverShowThePasswordOfTheAddress) {
     }
 }
 
-TEST(MainFrameStartup, ApplicationEndsWithCodeOneWithoutSettings) {
+TEST(MainFrameStartup, ApplicationEndsWithCodeOneWhenTheAddressIsNotGiven) {
+    std::filesystem::remove_all(CStartFolder::PerUserFolder());
     StartDir start("");
     platform::ScriptedMessages boxes;
     COrvantaApp* app = COrvantaApp::Instance();
     ASSERT_NE(app, nullptr);
+    // The first start from the menu asks for the address; cancelling keeps the old ending.
+    AddressPrompt prompt("file:/typed-then-cancelled.db", false);
     EXPECT_FALSE(app->InitInstance());
+    EXPECT_EQ(prompt.Shown(), 1);
     EXPECT_EQ(app->ExitCode(), 1);
     EXPECT_EQ(app->GetMainFrame(), nullptr);
-    EXPECT_EQ(boxes.Shown().size(), 2u);
+    ASSERT_EQ(boxes.Shown().size(), 2u);
+    EXPECT_EQ(boxes.Shown()[1].text, res::kMsgEnvUnreadable);
+    EXPECT_EQ(PerUserStart::ReadText(std::filesystem::current_path() / CStartFolder::kSettingsFile),
+              CStartFolder::GuideText());
     // Without settings in the start folder the program works in the user's own folder.
     EXPECT_EQ(std::string(app->m_szStartDir), CStartFolder::PerUserFolder());
     EXPECT_EQ(std::string(app->m_szStartDir), std::filesystem::current_path().string());
+}
+
+TEST(MainFrameStartup, FirstMenuStartAsksForTheAddressAndGoesOnToTheLogin) {
+    PerUserStart start;
+    ASSERT_EQ(start.Choice().kind, CStartFolder::Kind::Created);
+    platform::ScriptedMessages boxes;
+    TestFrame frame;
+    frame.stubLogin = true;
+    frame.userId = "demo";
+    AddressPrompt prompt(FixtureAddress(), true);
+    ASSERT_TRUE(frame.LoadFrame());
+    EXPECT_EQ(prompt.Shown(), 1);
+    EXPECT_EQ(prompt.Caption(), res::kServerAddrCaption);
+    EXPECT_EQ(prompt.ShownText(), "");
+    EXPECT_TRUE(boxes.Shown().empty());
+    EXPECT_EQ(g_pEnv->m_strServerIp, FixtureAddress());
+    // Saved the dialog's way: the key filled in below the guide, the guide's lines kept.
+    const std::string settings = start.Settings();
+    EXPECT_NE(settings.find("SERVER_IP_ADDR=" + FixtureAddress()), std::string::npos) << settings;
+    EXPECT_EQ(settings.rfind(std::string(CStartFolder::GuideText()).substr(0, 40), 0), 0u) << settings;
+    EXPECT_NE(PerUserStart::ReadText(std::filesystem::path(start.Choice().folder) / "Env/zolt.INI").find(FixtureAddress()),
+              std::string::npos);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitFor([&frame] { return frame.loginRuns == 1; }, 5000));
+    EXPECT_EQ(frame.exitCode, -1);
+
+    // The next start finds the address and asks nothing.
+    TestFrame again;
+    again.stubLogin = true;
+    again.userId = "demo";
+    AddressPrompt none("file:/not-asked.db", true);
+    ASSERT_TRUE(again.LoadFrame());
+    QTest::qWait(50);
+    EXPECT_EQ(none.Shown(), 0);
+    EXPECT_TRUE(boxes.Shown().empty());
 }
 
 TEST_F(MainFrameTest, TitleNamesTheServerAndTheMenuIsComplete) {

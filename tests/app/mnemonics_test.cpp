@@ -30,11 +30,12 @@ namespace {
 class DeskFrame : public CMainFrame {
 public:
     bool loggedIn = false;
+    std::string agent;  // empty: the customer itself
 
 protected:
     bool RunLogin() override {
         g_pEnv->m_strUserId = "demo";
-        g_pEnv->m_strAgentName.clear();
+        g_pEnv->m_strAgentName = agent;
         loggedIn = true;
         return true;
     }
@@ -155,7 +156,7 @@ TEST_F(Mnemonics, TheOptOutViewAndTheDialogsAnswerTheirLetters) {
     EXPECT_TRUE(statusQueried);
     EXPECT_TRUE(statusClosed);
 
-    bool agentsClosed = false;
+    bool agentsClosed = false, hiddenQueryRan = true;
     size_t boxesBefore = 0, boxesAfter = 0;
     WhenModal<CDlgUserAgent>([&](CDlgUserAgent* dialog) {
         dialog->m_editName->setFocus();
@@ -163,13 +164,62 @@ TEST_F(Mnemonics, TheOptOutViewAndTheDialogsAnswerTheirLetters) {
         AltKey(dialog, 'A');  // 추가 with an empty name: its message
         (void)QTest::qWaitFor([&] { return boxes_.Shown().size() > boxesBefore; }, 2000);
         boxesAfter = boxes_.Shown().size();
+        // The hidden 조회(&Q) is not pressed: no list query goes out.
+        log_.Clear();
+        AltKey(dialog, 'Q');
+        QTest::qWait(300);
+        hiddenQueryRan = !log_.Lines().empty();
         AltKey(dialog, 'X');
         agentsClosed = QTest::qWaitFor([&] { return !dialog->isVisible(); }, 2000);
         if (!agentsClosed) dialog->reject();
     });
     frame_.OnMenuUserAgent();
     EXPECT_EQ(boxesAfter, boxesBefore + 1);
+    EXPECT_FALSE(hiddenQueryRan);
     EXPECT_TRUE(agentsClosed);
+}
+
+// An agent's desk hides the callback-rate report and the full list: their letters press
+// nothing there, and a letter the menu has goes to the menu.
+class AgentMnemonics : public Mnemonics {
+protected:
+    AgentMnemonics() { frame_.agent = FixtureAgent("1234"); }
+    void TearDown() override {
+        Mnemonics::TearDown();
+        g_pEnv->m_strAgentName.clear();
+    }
+};
+
+TEST_F(AgentMnemonics, LettersOfHiddenButtonsPressNothingAndTheMenuGetsTheirLetter) {
+    frame_.OnMenuCallbackQuery();
+    CCallCheckView* view = ActiveView<CCallCheckView>();
+    ASSERT_NE(view, nullptr);
+    ASSERT_FALSE(g_pEnv->m_strAgentName.empty());
+    ASSERT_TRUE(view->m_btn[CCallCheckView::BTN_CALLBACK_RATE]->isHidden());
+    ASSERT_TRUE(view->m_btn[CCallCheckView::BTN_QUERY_ALL_LIST]->isHidden());
+    // The service's own setting would show the full list to its customer.
+    ASSERT_EQ(g_pEnv->GetNoReqDisp(std::atoi(g_pEnv->GetComboSelServiceId(view->m_comboService).c_str())), 1);
+
+    log_.Clear();
+    view->m_dateFrom->setFocus();
+    AltKey(&frame_, 'C');  // 콜백율 조회(&C) is hidden: the menu 콜백분배(&C) opens
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activePopupWidget() != nullptr; }, 3000));
+    EXPECT_FALSE(view->IsRateTableShown());
+    QApplication::activePopupWidget()->close();
+    frame_.activateWindow();  // what the window manager does when the menu goes
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame_));
+
+    view->m_list->setFocus();
+    ASSERT_TRUE(view->m_list->hasFocus());
+    AltKey(&frame_, 'T');  // 전체 리스트(&T) is hidden: nothing is listed
+    QTest::qWait(300);
+    EXPECT_EQ(view->m_strListKind, "");
+    EXPECT_FALSE(view->IsRateTableShown());
+    EXPECT_TRUE(log_.Lines().empty());
+
+    // A visible button's letter still works on the same desk: its list query runs.
+    AltKey(&frame_, 'Q');
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !log_.Lines().empty(); }, 3000));
 }
 
 }  // namespace

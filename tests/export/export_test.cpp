@@ -442,4 +442,56 @@ TEST_F(ExportTest, FailedExportTellsTheView) {
     EXPECT_TRUE(shell_.Starts().empty());
 }
 
+// A written file that no program opened is named to the user with its full path, both when
+// the view opens it itself and when the spreadsheet application shows it; with a program,
+// nothing is added; a file that was not written is never announced.
+TEST_F(ExportTest, AWrittenFileThatNoProgramOpensIsNamed) {
+    TableList list = TableList::Make(2, 2);
+    list.selected = {1};
+    const int view = 0;
+    for (bool openAfter : {true, false}) {
+        SCOPED_TRACE(openAfter);
+        std::vector<std::string> notes;
+        ExportRequest request;
+        request.list = &list;
+        request.owner = &view;
+        request.fileName = openAfter ? "deny.csv" : "list.xls";
+        request.startDir = dir_.string();
+        request.openAfter = openAfter;
+        request.showNote = [&notes](const std::string& text) { notes.push_back(text); };
+        const std::string path = Path(request.fileName);
+        {
+            platform::ScriptedShell bare;  // a desk without any spreadsheet program
+            messages_.Clear();
+            ASSERT_TRUE(ExportSelection(request));
+            EXPECT_TRUE(fs::is_regular_file(path));
+            EXPECT_EQ(notes, std::vector<std::string>{Replace(kExportSavedNotOpened, path)});
+            // The view's own opening still says the program is missing; the application's
+            // showing says nothing of its own.
+            ASSERT_EQ(messages_.Shown().size(), openAfter ? 1u : 0u);
+            if (openAfter) {
+                EXPECT_EQ(messages_.Shown()[0].text, kNoProgram);
+            }
+            EXPECT_TRUE(bare.Starts().empty());
+        }
+        notes.clear();
+        messages_.Clear();
+        fs::remove(path);  // no question about replacing it
+        ASSERT_TRUE(ExportSelection(request));
+        EXPECT_TRUE(notes.empty());
+        EXPECT_TRUE(messages_.Shown().empty());
+        EXPECT_FALSE(shell_.Starts().empty());
+        shell_.Clear();
+
+        // Nothing written: the failure, never a missing program, never a note.
+        platform::ScriptedShell bare;
+        messages_.Clear();
+        request.startDir = (dir_ / "gone").string();
+        EXPECT_FALSE(ExportSelection(request));
+        ASSERT_EQ(messages_.Shown().size(), 1u);
+        EXPECT_EQ(messages_.Shown()[0].text, kExportFailed);
+        EXPECT_TRUE(notes.empty());
+    }
+}
+
 }  // namespace

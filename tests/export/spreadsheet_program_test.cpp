@@ -139,8 +139,11 @@ TEST_F(SpreadsheetProgramTest, OptOutCsvShowsItsSelectedRowsWithLeadingZeros) {
         // Texts a program would otherwise run as a formula, or split at the comma.
         {"3", "=2*3", "0", "=HYPERLINK(\"x\")", "20240102", "000001"},
         {"4", "103.센터 \"본점\", 2층", "", "-", "20240102", "235959"},
+        // Signs a program reads as a number or a sum, outside the text columns as well.
+        {"5", "+007", "-0101", "+1+1", "-0101", "-2*3"},
+        {"6", "-2*3", "+007", "-2*3", "+1+1", "+007"},
     };
-    list.selected = {0, 2, 3};
+    list.selected = {0, 2, 3, 4, 5};
     const std::string name = platform::StrFormat(kDenyExportFile, "20240101", "20240102");
     ASSERT_TRUE(Export(list, kDenyExportTitle, name, {2, 3}));
     const fs::path file = dir_ / "start" / name;
@@ -159,8 +162,9 @@ TEST_F(SpreadsheetProgramTest, CallbackXlsShowsItsSelectedRows) {
         {"1", "101.서울센터", "0212345678", "20240101", "다시 전화"},
         {"2", "102.부산", "01012345678", "20240101", "=1+1"},
         {"3", "103.대구", "0531234567", "20240102", "a, \"b\""},
+        {"4", "+007", "-0101", "+1+1", "-2*3"},
     };
-    list.selected = {1, 2};
+    list.selected = {1, 2, 3};
     const std::string name = platform::StrFormat(kCallbackExportFile, (dir_ / "start").string().c_str());
     ASSERT_TRUE(Export(list, kCallbackExportTitle, name, {}));
     EXPECT_EQ(OpenInProgram(dir_ / "start" / "콜백데이터목록.xls", ""), Expected(kCallbackExportTitle, list));

@@ -73,6 +73,14 @@ grep -q "'-bogus'" <<<"$err" || fail "orvanta does not name the argument it refu
 expect_bad orvanta env QT_QPA_PLATFORM=offscreen "$ORVANTA" 설정.ini
 grep -q "'설정.ini'" <<<"$err" || fail "orvanta mangles a Korean argument: '$err'"
 
+# Without any display a wrong argument gets the same answer as with one, and a start with
+# nothing wrong says why no window can come, instead of Qt's abort.
+expect_bad orvanta "${no_display[@]}" "$ORVANTA" --bogus
+grep -q "'--bogus'" <<<"$err" || fail "orvanta without a display does not name the argument: '$err'"
+expect_bad orvanta "${no_display[@]}" "$ORVANTA" -style fusion --bogus
+run "${no_display[@]}" "$ORVANTA"
+[ "$status" -eq 1 ] && grep -q "DISPLAY" <<<"$err" || fail "orvanta without a display: status $status, '$err'"
+
 expect_bad rdbcli "$RDBCLI" --no-such-option value
 expect_bad rdbcli "$RDBCLI"
 expect_bad rdbcli "$RDBCLI" -S

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installed tree and the Debian packages, checked with the tools a distribution uses.
-#   packaging_test.sh stage | files | desktop | deb
+#   packaging_test.sh stage | files | desktop | prefix | deb
 # Environment: BUILD_DIR, SOURCE_DIR, STAGE (the DESTDIR of `stage`), WORK (scratch folder),
 # EXTENSION (file name of the SQLite extension, empty when the build has none).
 set -euo pipefail
@@ -123,6 +123,30 @@ desktop)
     done
     svg="$STAGE/usr/share/icons/hicolor/scalable/apps/$icon.svg"
     file "$svg" | grep -q 'SVG Scalable Vector Graphics image' || fail "$svg is not SVG: $(file -b "$svg")"
+    ;;
+
+prefix)
+    # Installed under a prefix the desktop's data folders do not name: the first start still
+    # copies the alert sound from beside the program into the new per-user folder.
+    prefix="$WORK/opt/orvanta"
+    home="$WORK/home"
+    rm -rf "$prefix" "$home"
+    mkdir -p "$home" "$WORK/no-data"
+    cmake --install "$BUILD_DIR" --prefix "$prefix" >"$WORK/install.log"
+    [ -f "$prefix/share/orvanta/notify.wav" ] || fail "no alert sound under $prefix/share/orvanta"
+    copied="$home/.local/share/orvanta/notify.wav"
+    # It waits for the server address once the folder is made; it is stopped then.
+    (cd "$home" && exec env -u XDG_DATA_HOME HOME="$home" XDG_DATA_DIRS="$WORK/no-data" QT_QPA_PLATFORM=offscreen \
+        "$prefix/bin/orvanta" >"$WORK/orvanta.log" 2>&1) &
+    pid=$!
+    for _ in $(seq 200); do
+        [ -f "$home/.local/share/orvanta/Env/Orvanta.INI" ] && [ -f "$copied" ] && break
+        sleep 0.1
+    done
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    [ -f "$home/.local/share/orvanta/Env/Orvanta.INI" ] || fail "no per-user folder made: $(cat "$WORK/orvanta.log")"
+    cmp "$prefix/share/orvanta/notify.wav" "$copied" || fail "the alert sound was not copied into the per-user folder"
     ;;
 
 deb)

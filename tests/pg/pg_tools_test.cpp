@@ -118,6 +118,17 @@ TEST(PgTools, CreateDemoOnceAndFeedRequests) {
 
     r = Cli({"--feed", uri, "--every", "0", "--count", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.out;
+    // Each line names its request and service; the first goes to the service the view opens on.
+    const auto fed = SharedPgCluster().Rows(
+        "SELECT 'request ' || ACS_ID || ': service ' || r.SVC_ID || '.' || s.SVC_NM || ', caller ' || RECV_PHONE || "
+        "', ' || DIAL_TIME FROM RST_INB r JOIN SERVICE_INFO s ON r.SVC_ID = s.SVC_ID "
+        "WHERE ACS_ID > (SELECT max(ACS_ID) - 3 FROM RST_INB) ORDER BY ACS_ID",
+        db);
+    ASSERT_EQ(fed.size(), 3u);
+    EXPECT_EQ(r.out, fed[0][0] + "\n" + fed[1][0] + "\n" + fed[2][0] + "\n");
+    const auto first = SharedPgCluster().Rows(
+        "SELECT min(SVC_ID) FROM SERVICE_INFO WHERE USER_ID = 'demo' AND SVC_TYPE IN (1, 2, 3)", db);
+    EXPECT_EQ(fed[0][0].find("service " + first[0][0] + "."), fed[0][0].find("service ")) << fed[0][0];
     EXPECT_EQ(std::stoi(Count(db, "RST_INB")), std::stoi(records) + 3);
     const std::string today = SharedPgCluster().Rows("SELECT to_char(now(), 'YYYYMMDD')")[0][0];
     EXPECT_EQ(SharedPgCluster().Rows("SELECT count(*) FROM RST_INB WHERE ACS_ID > (SELECT max(ACS_ID) - 3 FROM RST_INB)"

@@ -74,13 +74,31 @@ TEST_F(Rdbcli, FailuresGoToStderrWithTheCode) {
     EXPECT_NE(r.err.find("Usage: rdbcli"), std::string::npos);
 }
 
-TEST_F(Rdbcli, FeedAddsRequestsAndPrintsTheirKeys) {
+// Each line names the request and its service as the desk lists it; the first requests go
+// to the service the view opens on (the lowest SVC_ID).
+TEST_F(Rdbcli, FeedAddsRequestsAndSaysWhichServiceEachWentTo) {
     const Result before = Sql("select max(ACS_ID) from RST_INB");
     const Result r = RunCli(*dir_, {"--feed", db_, "--every", "0.01", "--count", "3"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    const Result first = Sql("select convert(varchar, SVC_ID) + '.' + SVC_NM from SERVICE_INFO where USER_ID = 'demo' "
+                             "and SVC_TYPE in (1, 2, 3) order by SVC_ID");
+    const std::string firstService = first.out.substr(0, first.out.find(":;"));
     std::istringstream lines(r.out);
     std::vector<long long> ids;
-    for (long long id; lines >> id;) ids.push_back(id);
+    for (std::string line; std::getline(lines, line);) {
+        long long id = 0;
+        char service[128] = {};
+        ASSERT_EQ(std::sscanf(line.c_str(), "request %lld: service %127[^,],", &id, service), 2) << line;
+        const Result stored = Sql("select convert(varchar, r.SVC_ID) + '.' + s.SVC_NM + ', caller ' + r.RECV_PHONE + "
+                                  "', ' + r.DIAL_TIME from RST_INB r join SERVICE_INFO s on r.SVC_ID = s.SVC_ID "
+                                  "where ACS_ID = " + std::to_string(id));
+        EXPECT_EQ(line, "request " + std::to_string(id) + ": service " + stored.out.substr(0, stored.out.size() - 3))
+            << stored.out;
+        if (ids.size() < 2) {
+            EXPECT_EQ(service, firstService) << line;
+        }
+        ids.push_back(id);
+    }
     ASSERT_EQ(ids.size(), 3u) << r.out;
     EXPECT_EQ(ids[0], std::stoll(before.out) + 1);
     EXPECT_LT(ids[0], ids[1]);
