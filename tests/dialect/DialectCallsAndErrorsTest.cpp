@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "tests/dialect/DeskStatements.h"
 
 using namespace dialect_test;

@@ -7,7 +7,7 @@
 
 #include "data/Queries.h"
 #include "rdb/engine/DemoData.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/DisplayFunctions.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgCopy.h"

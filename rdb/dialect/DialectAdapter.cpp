@@ -1,4 +1,4 @@
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 
 #include <cstdint>
 #include <string>
@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "rdb/engine/SqlLexer.h"
+#include "rdb/dialect/SqlLexer.h"
 
 namespace rdb {
 namespace {
