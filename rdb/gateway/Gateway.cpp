@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "data/RdbClient.h"
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/gateway/GatewayLog.h"
 #include "rdb/net/Protocol.h"

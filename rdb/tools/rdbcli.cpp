@@ -17,7 +17,7 @@
 #include "data/RdbClient.h"
 #include "platform/HelpVersion.h"
 #include "rdb/client/Transport.h"
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgTools.h"
 

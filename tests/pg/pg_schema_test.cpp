@@ -6,7 +6,7 @@
 #include <atomic>
 
 #include "data/Queries.h"
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 #include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/DisplayFunctions.h"
 #include "rdb/engine/Engine.h"
