@@ -15,7 +15,7 @@
 #include "data/KestrimEnv.h"
 #include "data/Queries.h"
 #include "data/RecordTokenizer.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 
 #include "data/Queries.h"
 #include "data/RdbClient.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgConn.h"
 #include "rdb/pg/PgCopy.h"

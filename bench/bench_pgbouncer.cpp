@@ -43,7 +43,7 @@
 #include <vector>
 
 #include "data/Queries.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/pg/PgConn.h"
 #include "rdb/pg/PgRoles.h"
 #include "rdb/pg/PgSchema.h"

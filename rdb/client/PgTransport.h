@@ -38,7 +38,7 @@
 #include <unordered_map>
 
 #include "rdb/client/Transport.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/pg/PgConn.h"
 
 namespace rdb {

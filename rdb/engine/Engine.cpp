@@ -13,7 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/DisplayFunctions.h"
 #include "rdb/engine/Procedures.h"
 #include "rdb/engine/Schema.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/Engine.h"
 
 struct sqlite3;

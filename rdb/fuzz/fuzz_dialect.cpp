@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 
 namespace {
 

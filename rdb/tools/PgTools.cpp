@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "rdb/client/ServerAddress.h"
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgConn.h"
 #include "rdb/pg/PgCopy.h"

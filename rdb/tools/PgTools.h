@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 
 namespace rdb::pg {
 

@@ -16,7 +16,7 @@
 #include "platform/HelpVersion.h"
 #include "rdb/client/ServerAddress.h"
 #include "rdb/client/Transport.h"
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/tools/PgTools.h"
 

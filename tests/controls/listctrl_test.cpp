@@ -1,10 +1,14 @@
 // The report list: items and sub-items, hidden columns, selection queries, sorting with a
-// comparison of parameter values (as the views sort by column), and large lists.
+// comparison of parameter values (as the views sort by column), held notifications, and
+// large lists. Except for the large list, every change runs under Qt's own model checker,
+// which stops the program at the first signal or count that a view could not follow.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "controls/ListCtrl.h"
 
@@ -21,12 +25,18 @@ int CompareDescending(uintptr_t first, uintptr_t second, uintptr_t) {
     return c < 0 ? -1 : c > 0 ? 1 : 0;
 }
 
+std::unique_ptr<QAbstractItemModelTester> Checked(CListCtrl& list) {
+    return std::make_unique<QAbstractItemModelTester>(list.model(),
+                                                      QAbstractItemModelTester::FailureReportingMode::Fatal);
+}
+
 void AddColumns(CListCtrl& list, int count) {
     for (int i = 0; i < count; ++i) list.InsertColumn(i, "C" + std::to_string(i), LVCFMT_LEFT, i == 1 ? 0 : 60);
 }
 
 TEST(ListCtrl, ItemsAndSubItems) {
     CListCtrl list;
+    const auto checker = Checked(list);
     AddColumns(list, 3);
     EXPECT_EQ(list.InsertItem(0, "1"), 0);
     EXPECT_EQ(list.InsertItem(1, "2"), 1);
@@ -52,6 +62,7 @@ TEST(ListCtrl, ItemsAndSubItems) {
 
 TEST(ListCtrl, ZeroWidthColumnsStayHiddenAndColumnsCanBeRebuilt) {
     CListCtrl list;
+    const auto checker = Checked(list);
     AddColumns(list, 4);
     EXPECT_EQ(list.GetColumnWidth(1), 0);
     EXPECT_EQ(list.horizontalHeader()->sectionSize(1), 0);
@@ -66,6 +77,7 @@ TEST(ListCtrl, ZeroWidthColumnsStayHiddenAndColumnsCanBeRebuilt) {
 
 TEST(ListCtrl, SelectionQueries) {
     CListCtrl list;
+    const auto checker = Checked(list);
     AddColumns(list, 2);
     list.SetExtendedStyle(LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     for (int i = 0; i < 6; ++i) list.InsertItem(i, std::to_string(i));
@@ -90,6 +102,7 @@ TEST(ListCtrl, SelectionQueries) {
 
 TEST(ListCtrl, SortByParameterValuesKeepsTheSelectionWithItsRows) {
     CListCtrl list;
+    const auto checker = Checked(list);
     AddColumns(list, 3);
     const char* texts[] = {"9", "10", "2", "10", "1"};
     for (int i = 0; i < 5; ++i) {
@@ -110,6 +123,59 @@ TEST(ListCtrl, SortByParameterValuesKeepsTheSelectionWithItsRows) {
     EXPECT_EQ(list.GetNextSelectedItem(), 1);
     EXPECT_EQ(list.GetItemText(1, 2), "2");
     EXPECT_EQ(list.GetItemData(0), 0u);
+}
+
+// While redrawing is off, appended rows and changed texts reach the views only when it is
+// back on; a row inserted, deleted or sorted meanwhile announces what was held first.
+TEST(ListCtrl, HeldChangesReachTheViewsInOrder) {
+    CListCtrl list;
+    const auto checker = Checked(list);
+    AddColumns(list, 3);
+    list.InsertItem(0, "a");
+    list.SetItemText(0, 2, "a2");
+    list.SetRedraw(false);
+    for (int i = 1; i < 5; ++i) list.InsertRecordRow(i, ("x:;" + std::to_string(i) + ":;").c_str());
+    list.SetItemText(0, 1, "held");
+    EXPECT_EQ(list.GetItemCount(), 5);
+    EXPECT_EQ(list.model()->rowCount(), 1);
+    EXPECT_EQ(list.model()->data(list.model()->index(0, 1)).toString(), QStringLiteral("held"));
+    list.InsertItem(2, "mid");  // not an append: the held rows go first
+    EXPECT_EQ(list.model()->rowCount(), 6);
+    EXPECT_EQ(list.GetItemText(2, 0), "mid");
+    list.InsertItem(6, "tail");
+    EXPECT_TRUE(list.DeleteItem(0));
+    EXPECT_EQ(list.model()->rowCount(), 6);
+    EXPECT_EQ(list.GetItemText(5, 0), "tail");
+    list.SetItemText(5, 2, "t2");
+    for (int i = 0; i < list.GetItemCount(); ++i) list.SetItemData(i, static_cast<uintptr_t>(i));
+    g_sortList = &list;
+    g_sortColumn = 0;
+    EXPECT_TRUE(list.SortItems(&CompareDescending, 0));
+    EXPECT_EQ(list.GetItemText(0, 0), "tail");
+    EXPECT_EQ(list.GetItemText(0, 2), "t2");
+    list.InsertItem(list.GetItemCount(), "last");
+    EXPECT_EQ(list.model()->rowCount(), 6);
+    list.SetRedraw(true);
+    EXPECT_EQ(list.model()->rowCount(), 7);
+    EXPECT_EQ(list.model()->data(list.model()->index(6, 0)).toString(), QStringLiteral("last"));
+    // Columns added and taken away with rows in place.
+    list.SetRedraw(false);
+    list.InsertItem(list.GetItemCount(), "held again");
+    EXPECT_EQ(list.InsertColumn(1, "new"), 1);
+    EXPECT_EQ(list.model()->rowCount(), 8);
+    EXPECT_EQ(list.GetItemText(0, 3), "t2");
+    EXPECT_TRUE(list.DeleteColumn(0));
+    EXPECT_EQ(list.GetItemText(0, 2), "t2");
+    list.DeleteAllColumns();
+    EXPECT_EQ(list.GetItemCount(), 8);
+    list.InsertColumn(0, "only");
+    EXPECT_EQ(list.GetItemText(0, 0), "");
+    list.InsertItem(list.GetItemCount(), "end");
+    list.DeleteAllItems();
+    EXPECT_EQ(list.model()->rowCount(), 0);
+    list.SetRedraw(true);
+    EXPECT_EQ(list.GetItemCount(), 0);
+    EXPECT_EQ(list.model()->rowCount(), 0);
 }
 
 TEST(ListCtrl, HundredThousandRowsFillAndSortQuickly) {

@@ -7,14 +7,16 @@
 
 namespace {
 
-TEST(SqlBuilder, InsertUpdateCallShapes) {
+TEST(SqlBuilder, InsertListsColumnsThenValuesInTheOrderAdded) {
     CSqlBuilder ins(SQL_INSERT);
     ins.m_strTable = "T";
     EXPECT_EQ(ins.GetSql(), "insert into T (  ) values (  ) ");
     ins.AddValue("A", "%d", 0);
     ins.AddQuoted("B", "");
     EXPECT_EQ(ins.GetSql(), "insert into T ( A, B ) values ( 0, '' ) ");
+}
 
+TEST(SqlBuilder, UpdateHasAConditionOnlyWhenGivenAndOnlyOnce) {
     CSqlBuilder upd(SQL_UPDATE);
     upd.m_strTable = "USER_AGENT_INFO";
     upd.AddValue("DIST_COUNT", "%d", 7);
@@ -23,7 +25,9 @@ TEST(SqlBuilder, InsertUpdateCallShapes) {
     EXPECT_EQ(upd.GetSql(), "update USER_AGENT_INFO set DIST_COUNT = 7 where SEQ_NO = 12 ");
     // A second call rebuilds: the condition is not appended twice.
     EXPECT_EQ(upd.GetSql(), "update USER_AGENT_INFO set DIST_COUNT = 7 where SEQ_NO = 12 ");
+}
 
+TEST(SqlBuilder, CallPassesValuesInBracesAndKeepsItsTail) {
     CSqlBuilder call(SQL_CALL);
     call.m_strTable = "P";
     EXPECT_EQ(call.GetSql(), "{ call P () }");

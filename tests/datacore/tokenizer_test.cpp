@@ -30,7 +30,7 @@ TEST(RecordTokenizer, ColonAndSemicolonAloneStayInValues) {
     EXPECT_EQ(Fields("memo: ;x:;"), (std::vector<std::string>{"memo: ;x"}));
 }
 
-TEST(RecordTokenizer, GetItemBounds) {
+TEST(RecordTokenizer, FieldIndexOutsideTheRowGivesNull) {
     CRecordTokenizer t("x:;y:;");
     ASSERT_EQ(t.GetCount(), 2);
     EXPECT_STREQ(t.GetItem(1), "y");

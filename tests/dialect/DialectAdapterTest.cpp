@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/TextCollation.h"
 #include "tests/dialect/DeskStatements.h"
 

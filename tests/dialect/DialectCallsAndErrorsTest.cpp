@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "tests/dialect/DeskStatements.h"
 
 using namespace dialect_test;
@@ -57,7 +57,7 @@ TEST(DialectCalls, ReportCallKeepsKoreanNameAndValues) {
     EXPECT_EQ(c.args, (V{"u1", "20261201", "20261208"}));
 }
 
-TEST(DialectCalls, BuilderExecAndQuotedForms) {
+TEST(DialectCalls, EveryCallFormGivesTheNameAndLiteralValues) {
     rdb::ProcedureCall c = Call("{ call P (1, 'x') }");
     EXPECT_EQ(c.name, "P");
     EXPECT_EQ(c.args, (V{"1", "x"}));

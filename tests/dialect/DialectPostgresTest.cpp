@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "tests/dialect/DeskStatements.h"
 
 using namespace dialect_test;

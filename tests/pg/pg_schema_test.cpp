@@ -6,8 +6,8 @@
 #include <atomic>
 
 #include "data/Queries.h"
-#include "rdb/engine/DemoData.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/demo/DemoData.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/DisplayFunctions.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgCopy.h"

@@ -150,12 +150,16 @@ TEST_F(Client, LongFirstRecordIsCutAtAFieldBoundary) {
     EXPECT_EQ(err.nCode, 1);
 }
 
-TEST_F(Client, ExecuteResults) {
+TEST_F(Client, ExecuteGivesOneOrZeroWithTheDatabaseErrorNamingTheFault) {
     RDB_ERROR err{};
     EXPECT_EQ(RDBExecuteSQL(h_, kDb, "update RST_INB set COMMENT = 'x' where ACS_ID = 1 ", &err), 1);
     EXPECT_EQ(RDBExecuteSQL(h_, kDb, "update RST_INB set NOPE = 'x' where ACS_ID = 1 ", &err), 0);
     EXPECT_EQ(err.nCode, 1);
     EXPECT_NE(std::string(err.szMessage).find("NOPE"), std::string::npos);
+}
+
+TEST_F(Client, KeyDifferingOnlyInCaseAndTrailingBlanksIsADuplicate) {
+    RDB_ERROR err{};
     EXPECT_EQ(RDBExecuteSQL(h_, kDb, "insert into USER_INFO (USER_ID, USER_NM, PASSWORD) values ('DEMO ', 'x', 'y')", &err), 0);
     EXPECT_EQ(err.nCode, 1555);  // the key compares without case and trailing blanks
 }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "data/Queries.h"
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 #include "tests/rdb_engine/EngineTestUtil.h"
 
 using enginetest::Fields;

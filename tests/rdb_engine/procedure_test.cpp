@@ -81,19 +81,25 @@ TEST_F(CallbackRate, ArgumentsAreDataNeverSql) {
               std::vector<std::string>{"21.X:;09시:;1:;1:;100.0%:;"});
 }
 
-TEST_F(CallbackRate, CallForms) {
+TEST_F(CallbackRate, ProcedureNameIgnoresCase) {
     std::string lower = sql::CallbackRateSql("u2", "20261201", "20261202");
     lower.replace(lower.find("P_INB_"), 6, "p_inb_");
     EXPECT_EQ(Rows(*engine_, lower).size(), 1u);
+}
 
+TEST_F(CallbackRate, CallWithAnArgumentMissingIsRefused) {
     rdb::Error err;
     int64_t rows = -1;
     std::string sql = sql::CallbackRateSql("u1", "20261201", "20261202");
     sql.replace(sql.find(", '20261202'"), 12, "");
     EXPECT_FALSE(engine_->Query(sql, nullptr, &rows, &err));
     EXPECT_EQ(err.code, rdb::kErrProcedureArgs);
+}
 
-    sql = sql::CallbackRateSql("u1", "20261201", "20261202");
+TEST_F(CallbackRate, NullUserMatchesNoRows) {
+    rdb::Error err;
+    int64_t rows = -1;
+    std::string sql = sql::CallbackRateSql("u1", "20261201", "20261202");
     sql.replace(sql.find("'u1'"), 4, "NULL");
     EXPECT_TRUE(engine_->Query(sql, nullptr, &rows, &err)) << err.message;
     EXPECT_EQ(rows, 0);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "data/Queries.h"
-#include "rdb/engine/DialectAdapter.h"
+#include "rdb/dialect/DialectAdapter.h"
 #include "tests/rdb_engine/EngineTestUtil.h"
 
 using enginetest::OpenEngine;

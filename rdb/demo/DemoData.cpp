@@ -1,4 +1,4 @@
-#include "rdb/engine/DemoData.h"
+#include "rdb/demo/DemoData.h"
 
 #include <sqlite3.h>
 

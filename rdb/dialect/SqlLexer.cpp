@@ -1,4 +1,4 @@
-#include "rdb/engine/SqlLexer.h"
+#include "rdb/dialect/SqlLexer.h"
 
 namespace rdb {
 namespace {
