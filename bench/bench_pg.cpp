@@ -1,6 +1,9 @@
 // The desk's two heaviest statements on PostgreSQL, through the client interface, against
 // the same translated SQL run directly with libpq (PQexec, every value of every row read),
-// and against the embedded engine; on 1,000,000 RST_INB records.
+// against the floor (that SQL with libpq on copies of the tables whose text columns all
+// use the plain "C" collation, same indexes, same server) and against the embedded engine;
+// on 1,000,000 RST_INB records. Columns: median times, then transport over libpq, transport
+// over the floor, libpq over the floor, transport over the embedded engine.
 //
 //   build/bench/bench_pg [RECORDS]
 //
@@ -80,6 +83,43 @@ long long Direct(PGconn* conn, const std::string& sql) {
     return bytes > 0 ? rows : 0;
 }
 
+// Copies of the desk's tables in the schema "plain": every text column "C", the same rows
+// and indexes. A connection whose search_path starts with "plain" runs the same SQL on them.
+const char kPlainCopies[] = R"SQL(
+DROP SCHEMA IF EXISTS plain CASCADE;
+CREATE SCHEMA plain;
+DO $$
+DECLARE t record; c record; i record;
+BEGIN
+  FOR t IN SELECT relname FROM pg_class WHERE relnamespace = 'public'::regnamespace AND relkind = 'r'
+             AND relname IN ('rst_inb', 'service_info', 'user_info', 'user_agent_info') LOOP
+    EXECUTE format('CREATE TABLE plain.%I (LIKE public.%I INCLUDING DEFAULTS)', t.relname, t.relname);
+    FOR c IN SELECT attname FROM pg_attribute WHERE attrelid = format('plain.%I', t.relname)::regclass
+               AND atttypid = 'bpchar'::regtype AND attnum > 0 LOOP
+      EXECUTE format('ALTER TABLE plain.%I ALTER COLUMN %I TYPE bpchar COLLATE "C"', t.relname, c.attname);
+    END LOOP;
+    FOR i IN SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' AND tablename = t.relname LOOP
+      EXECUTE replace(i.indexdef, ' ON public.', ' ON plain.');
+    END LOOP;
+    -- Filled after the indexes, as the copy fills the desk's tables, so that both hold
+    -- indexes grown the same way.
+    EXECUTE format('INSERT INTO plain.%I SELECT * FROM public.%I', t.relname, t.relname);
+  END LOOP;
+END $$;
+)SQL";
+
+// The machine is shared: the load average goes with the figures.
+std::string LoadAverage() {
+    char buf[128] = {};
+    FILE* f = std::fopen("/proc/loadavg", "r");
+    if (f == nullptr) return "?";
+    const size_t n = std::fread(buf, 1, sizeof buf - 1, f);
+    std::fclose(f);
+    std::string s(buf, n);
+    while (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+}
+
 void Exec(sqlite3* db, const char* sql) {
     char* msg = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &msg) != SQLITE_OK) {
@@ -143,6 +183,11 @@ int main(int argc, char** argv) {
     }
     rdb::pg::Command(direct.get(), "VACUUM ANALYZE", &error);
     std::printf("rdbcli --copy path: %lld records into PostgreSQL in %.1f s\n", records, Ms(t0, t1) / 1000);
+    rdb::pg::ConnPtr floor = rdb::pg::Connect(uri, 30000, &error);
+    if (!floor || !rdb::pg::Command(floor.get(), kPlainCopies, &error) ||
+        !rdb::pg::Command(floor.get(), "VACUUM ANALYZE plain.rst_inb, plain.service_info", &error) ||
+        !rdb::pg::Command(floor.get(), "SET search_path = plain, public", &error))
+        return std::fprintf(stderr, "plain copies: %s\n", error.c_str()), 1;
 
     const RDBHANDLE pg = RDBServerOpen(uri.c_str(), "8907");
     const RDBHANDLE embedded = RDBServerOpen(("file:" + path).c_str(), "8907");
@@ -155,18 +200,23 @@ int main(int argc, char** argv) {
         {"new-record count", sql::NewCountSql("1001", "20261201", "20261210", ""), 21},
         {"loan list (unprocessed)", sql::CallbackListSql(true, sql::ListKind::Unprocessed, "1001", "20261201", "20261210", ""), 7},
     };
-    std::printf("\n%-26s %12s %12s %12s %10s %10s\n", "statement (median ms)", "transport", "direct libpq",
-                "embedded", "ratio/pq", "ratio/emb");
+    std::printf("\nload average before: %s\n", LoadAverage().c_str());
+    std::printf("%-26s %10s %10s %10s %10s %8s %8s %8s %8s\n", "statement (median ms)", "transport",
+                "libpq", "floor", "embedded", "tr/pq", "tr/floor", "pq/floor", "tr/emb");
     for (const Case& c : cases) {
         rdb::Translation t;
         if (!rdb::TranslateToPostgres(c.sql, &t, &error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
-        long long rowsT = 0, rowsD = 0, rowsE = 0;
+        long long rowsT = 0, rowsD = 0, rowsF = 0, rowsE = 0;
         const double viaTransport = Median(c.runs, [&] { return ViaClient(pg, c.sql); }, &rowsT);
         const double viaLibpq = Median(c.runs, [&] { return Direct(direct.get(), t.sql); }, &rowsD);
+        const double onFloor = Median(c.runs, [&] { return Direct(floor.get(), t.sql); }, &rowsF);
         const double viaEmbedded = Median(c.runs, [&] { return ViaClient(embedded, c.sql); }, &rowsE);
-        if (rowsT != rowsD || rowsT != rowsE) std::printf("row counts differ: %lld %lld %lld\n", rowsT, rowsD, rowsE);
-        std::printf("%-26s %12.2f %12.2f %12.2f %10.2f %10.2f   (%lld rows)\n", c.name, viaTransport, viaLibpq,
-                    viaEmbedded, viaTransport / viaLibpq, viaTransport / viaEmbedded, rowsT);
+        if (rowsT != rowsD || rowsT != rowsF || rowsT != rowsE)
+            std::printf("row counts differ: %lld %lld %lld %lld\n", rowsT, rowsD, rowsF, rowsE);
+        std::printf("%-26s %10.2f %10.2f %10.2f %10.2f %8.2f %8.2f %8.2f %8.2f   (%lld rows)\n", c.name,
+                    viaTransport, viaLibpq, onFloor, viaEmbedded, viaTransport / viaLibpq, viaTransport / onFloor,
+                    viaLibpq / onFloor, viaTransport / viaEmbedded, rowsT);
     }
+    std::printf("load average after: %s\n", LoadAverage().c_str());
     return 0;
 }

@@ -32,9 +32,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <queue>
 #include <sstream>
@@ -78,6 +80,13 @@ struct Stats {
 
 std::atomic<size_t>* g_answered = nullptr;  // shared by the desks' processes
 
+// How many desks of one loop are in each state (down, waiting for a login slot, logging
+// in, idle, counting), written by that loop about once a second for the trace.
+struct StateCounts {
+    std::atomic<size_t> n[5];
+};
+StateCounts* g_states = nullptr;  // this process's slot
+
 double CpuSeconds(pid_t pid);
 
 struct Desk {
@@ -90,7 +99,13 @@ struct Desk {
     Clock::time_point next, due;
     bool answered = false;
     bool timed = false;    // its count in flight was sent in this run (one left over is not timed)
+    bool queued = false;   // waits for a login slot of its loop
 };
+
+// Logins in flight per event loop: each derives its SCRAM key in line, so a loop that starts
+// thousands at once makes every one of them wait behind all the others, past the pooler's
+// client_login_timeout.
+constexpr int kMaxLoginsInFlight = 64;
 
 void Drop(Desk& d) {
     if (d.conn != nullptr) PQfinish(d.conn);
@@ -152,11 +167,32 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
         d.next += Span(period);
         timers.push({d.next, &d});
     };
+    // After a failed count: its due time may have passed while the count was in flight, and
+    // that timer was dropped then; without a new one the desk would never count again.
+    auto rearm = [&](Desk& d) { timers.push({d.next, &d}); };
+    int loggingIn = 0;
+    std::deque<Desk*> waiting;  // desks whose login waits for a slot
+    std::function<void(Desk&)> connect;
+    auto loginEnded = [&] {
+        --loggingIn;
+        while (loggingIn < kMaxLoginsInFlight && !waiting.empty() && Clock::now() < stopAt) {
+            Desk* w = waiting.front();
+            waiting.pop_front();
+            w->queued = false;
+            connect(*w);
+        }
+    };
     auto fail = [&](Desk& d, const char* what, const char* message) {
         if (stats->errors < 3) std::fprintf(stderr, "%s (desk %zu): %s", what, d.index, message);
         ++stats->errors;
     };
-    auto connect = [&](Desk& d) {
+    connect = [&](Desk& d) {
+        if (d.queued) return;
+        if (loggingIn >= kMaxLoginsInFlight) {
+            d.queued = true;
+            waiting.push_back(&d);
+            return;
+        }
         d.conn = PQconnectStart(d.uri.c_str());
         if (d.conn == nullptr || PQstatus(d.conn) == CONNECTION_BAD) {
             fail(d, "login", d.conn != nullptr ? PQerrorMessage(d.conn) : "out of memory\n");
@@ -164,6 +200,7 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
             later(d);
             return;
         }
+        ++loggingIn;
         d.state = Desk::Connecting;
         d.fd = -1;
         watch(d, EPOLLOUT);  // as if PQconnectPoll had said PGRES_POLLING_WRITING
@@ -203,8 +240,15 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
     }
     std::vector<epoll_event> ready(512);
     double allAnsweredAfter = -1;
+    auto traced = start - std::chrono::seconds(1);
     for (;;) {
         const auto now = Clock::now();
+        if (g_states != nullptr && now - traced >= std::chrono::seconds(1)) {
+            size_t n[5] = {};
+            for (const Desk* d : desks) ++n[d->queued ? 1 : d->state == Desk::Down ? 0 : d->state + 1];
+            for (int k = 0; k < 5; ++k) g_states->n[k].store(n[k]);
+            traced = now;
+        }
         const bool sending = now < stopAt;
         while (sending && !timers.empty() && timers.top().at <= now) {
             const Due due = timers.top();
@@ -237,12 +281,14 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
             if (d.state == Desk::Connecting) {
                 const PostgresPollingStatusType s = PQconnectPoll(d.conn);
                 if (s == PGRES_POLLING_OK) {
+                    loginEnded();
                     PQsetnonblocking(d.conn, 1);
                     PQsetNoticeProcessor(d.conn, [](void*, const char*) {}, nullptr);
                     d.state = Desk::Ready;
                     watch(d, EPOLLIN);
                     countIfDue(d);
                 } else if (s == PGRES_POLLING_FAILED) {
+                    loginEnded();
                     fail(d, "login", PQerrorMessage(d.conn));
                     drop(d);
                     later(d);
@@ -259,6 +305,7 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
             if (PQconsumeInput(d.conn) == 0) {
                 fail(d, "count", PQerrorMessage(d.conn));
                 drop(d);
+                rearm(d);  // logs in again when due
                 continue;
             }
             if ((d.events & EPOLLOUT) != 0 && PQflush(d.conn) == 0) watch(d, EPOLLIN);
@@ -269,6 +316,7 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
                     d.state = Desk::Ready;
                     if (!ok) {
                         ++stats->errors;
+                        rearm(d);
                         break;
                     }
                     if (record && d.timed)
@@ -292,7 +340,10 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
         }
     }
     close(ep);
-    for (Desk* d : desks) d->fd = -1;
+    for (Desk* d : desks) {
+        d->fd = -1;
+        d->queued = false;
+    }
     return untilAllAnswered ? allAnsweredAfter : seconds;
 }
 
@@ -306,6 +357,10 @@ public:
     Fleet(std::vector<Desk>& desks, int processes) : all_(desks.size()) {
         answered_ = new (mmap(nullptr, sizeof(std::atomic<size_t>), PROT_READ | PROT_WRITE,
                               MAP_SHARED | MAP_ANONYMOUS, -1, 0)) std::atomic<size_t>(0);
+        states_ = static_cast<StateCounts*>(mmap(nullptr, sizeof(StateCounts) * static_cast<size_t>(processes),
+                                                 PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
+        for (int k = 0; k < processes; ++k) new (&states_[k]) StateCounts{};
+        processes_ = processes;
         std::fflush(nullptr);
         for (int k = 0; k < processes; ++k) {
             int down[2], up[2];
@@ -322,6 +377,7 @@ public:
                 std::vector<Desk*> slice;
                 for (size_t i = static_cast<size_t>(k); i < desks.size(); i += static_cast<size_t>(processes))
                     slice.push_back(&desks[i]);
+                g_states = &states_[k];
                 Serve(slice, down[0], up[1]);
                 for (Desk* d : slice) Drop(*d);
                 _exit(0);
@@ -349,7 +405,12 @@ public:
             for (int tick = 1; answered_->load() < all_; ++tick) {
                 std::this_thread::sleep_until(start + std::chrono::milliseconds(200 * tick));
                 if (tick % 25 == 0) {
-                    std::printf("  %5.1f s: %zu desks answered\n", 0.2 * tick, answered_->load());
+                    size_t n[5] = {};
+                    for (int p = 0; p < processes_; ++p)
+                        for (int k = 0; k < 5; ++k) n[k] += states_[p].n[k].load();
+                    std::printf("  %5.1f s: %zu desks answered; down %zu, waiting to log in %zu, logging in %zu, "
+                                "idle %zu, counting %zu\n",
+                                0.2 * tick, answered_->load(), n[0], n[1], n[2], n[3], n[4]);
                     std::fflush(stdout);
                 }
                 if (Seconds(Clock::now() - start) > seconds + 31) break;
@@ -425,6 +486,8 @@ private:
 
     size_t all_;
     std::atomic<size_t>* answered_;
+    StateCounts* states_;
+    int processes_ = 0;
     std::vector<Worker> workers_;
 };
 

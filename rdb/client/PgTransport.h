@@ -36,6 +36,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "rdb/client/Transport.h"
 #include "rdb/dialect/DialectAdapter.h"
@@ -90,6 +91,9 @@ private:
     // The longest a statement's answer is waited for.
     int WaitMs() const { return limits_.statementMs + limits_.graceMs; }
     Outcome Collect(Want want, const ClientRowFn& onRow);
+    // Hands the rows of results[1..end) to onRow (or the first one to out->first).
+    static void Deliver(const std::vector<pg::ResultPtr>& results, size_t end, Want want, const ClientRowFn& onRow,
+                        Outcome* out);
     // The result of a row or statement call: 1 done, 0 database error, else the failure code.
     static int32_t CallResult(const Outcome& out, RDB_ERROR* err);
 

@@ -128,6 +128,77 @@ SELECT concat(x.svc_id, '.', x.svc_nm), x.hour || '시', x.n_calls, x.n_callback
 $$;
 )SQL";
 
+// Version 2: the same results, faster.
+// - Flags, dates, times, telephone numbers and the customer code hold digits nobody types in
+//   another case: under "C" (byte order) they compare and sort several times faster than
+//   under orvanta_text, with the same outcome for digits; bpchar still ignores trailing
+//   blanks. Text people type (IDs, names, passwords, memos) keeps orvanta_text. The change
+//   rebuilds the indexes on these columns and keeps every row.
+// - The new-record count's index drops AGENT_NM (see below).
+// - The display functions test for digits with ltrim, length and prefixes instead of
+//   regular expressions, which cost more than the rest of a list row together. They stay
+//   single expressions, so the planner still inlines them.
+const char* const kVersion2 = R"SQL(
+DROP INDEX XIE7RST_INB;
+ALTER TABLE RST_INB
+  ALTER COLUMN RECV_PHONE TYPE bpchar COLLATE "C",
+  ALTER COLUMN CALLER_ID TYPE bpchar COLLATE "C",
+  ALTER COLUMN CUST_INFO TYPE bpchar COLLATE "C",
+  ALTER COLUMN DIAL_DATE TYPE bpchar COLLATE "C",
+  ALTER COLUMN DIAL_TIME TYPE bpchar COLLATE "C",
+  ALTER COLUMN COMM_TIME TYPE bpchar COLLATE "C",
+  ALTER COLUMN IS_PRINT TYPE bpchar COLLATE "C",
+  ALTER COLUMN IS_CALLBACK TYPE bpchar COLLATE "C",
+  ALTER COLUMN IS_DELETE TYPE bpchar COLLATE "C",
+  ALTER COLUMN RES_REPLY TYPE bpchar COLLATE "C";
+-- B-tree deduplication needs deterministic collations throughout: the count's index without
+-- AGENT_NM holds each (service, flags, day) once, a sixth of its size with AGENT_NM, and an
+-- agent's count has an index of its own that reaches that agent's entries directly.
+CREATE INDEX XIE7RST_INB ON RST_INB (SVC_ID, IS_CALLBACK, IS_DELETE, IS_PRINT, DIAL_DATE);
+CREATE INDEX XIE8RST_INB ON RST_INB (SVC_ID, IS_CALLBACK, IS_DELETE, IS_PRINT, AGENT_NM, DIAL_DATE);
+
+-- length(v) and LIKE read the value without its trailing blanks (v::text drops them);
+-- ltrim(..., digits) = '' holds for digits only. Comparisons say "C" so that an argument's
+-- own collation cannot make an ignorable character vanish, and casts only where a text is
+-- needed: each costs a copy per row.
+CREATE OR REPLACE FUNCTION F_FMT_TEL(v bpchar) RETURNS bpchar
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT CASE
+  -- Only 8 to 12 digits are ever formatted.
+  WHEN length(v) NOT BETWEEN 8 AND 12 OR ltrim(v::text, '0123456789') COLLATE "C" <> '' THEN v
+  WHEN v COLLATE "C" LIKE '02%' THEN CASE length(v)
+    WHEN 9 THEN (substr(v::text, 1, 2) || '-' || substr(v::text, 3, 3) || '-' || substr(v::text, 6, 4))::bpchar
+    WHEN 10 THEN (substr(v::text, 1, 2) || '-' || substr(v::text, 3, 4) || '-' || substr(v::text, 7, 4))::bpchar
+    ELSE v END
+  -- 050x personal numbers carry a four-digit prefix.
+  WHEN v COLLATE "C" LIKE '050%' AND length(v) >= 11
+    THEN (substr(v::text, 1, 4) || '-' || substr(v::text, 5, length(v) - 8) || '-' || right(v::text, 4))::bpchar
+  WHEN v COLLATE "C" LIKE '0%' THEN CASE length(v)
+    WHEN 10 THEN (substr(v::text, 1, 3) || '-' || substr(v::text, 4, 3) || '-' || substr(v::text, 7, 4))::bpchar
+    WHEN 11 THEN (substr(v::text, 1, 3) || '-' || substr(v::text, 4, 4) || '-' || substr(v::text, 8, 4))::bpchar
+    ELSE v END
+  -- Nationwide representative numbers: 15xx, 16xx, 18xx.
+  WHEN length(v) = 8 AND (v COLLATE "C" LIKE '15%' OR v COLLATE "C" LIKE '16%' OR v COLLATE "C" LIKE '18%')
+    THEN (substr(v::text, 1, 4) || '-' || substr(v::text, 5, 4))::bpchar
+  ELSE v END
+$$;
+CREATE OR REPLACE FUNCTION F_FMT_DATE(v bpchar) RETURNS bpchar
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT CASE
+  WHEN length(v) = 8 AND ltrim(v::text, '0123456789') COLLATE "C" = ''
+    THEN (substr(v::text, 1, 4) || '-' || substr(v::text, 5, 2) || '-' || substr(v::text, 7, 2))::bpchar
+  ELSE v END
+$$;
+CREATE OR REPLACE FUNCTION F_FMT_TIME(v bpchar) RETURNS bpchar
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
+SELECT CASE
+  WHEN length(v) NOT IN (4, 6) OR ltrim(v::text, '0123456789') COLLATE "C" <> '' THEN v
+  WHEN length(v) = 6
+    THEN (substr(v::text, 1, 2) || ':' || substr(v::text, 3, 2) || ':' || substr(v::text, 5, 2))::bpchar
+  ELSE (substr(v::text, 1, 2) || ':' || substr(v::text, 3, 2))::bpchar END
+$$;
+)SQL";
+
 struct Step {
     int version;
     const char* sql;
@@ -135,6 +206,7 @@ struct Step {
 
 const Step kSteps[] = {
     {1, kVersion1},
+    {2, kVersion2},
 };
 
 constexpr const char kVersionTable[] = "orvanta_schema";
@@ -159,6 +231,11 @@ const std::vector<TableDef>& Tables() {
 }
 
 InitResult EnsureSchema(PGconn* conn, std::string* message) {
+    return EnsureSchemaVersion(conn, CurrentSchemaVersion(), message);
+}
+
+InitResult EnsureSchemaVersion(PGconn* conn, int target, std::string* message) {
+    if (target > CurrentSchemaVersion()) target = CurrentSchemaVersion();
     std::string error;
     auto fail = [&](const std::string& what) {
         Command(conn, "ROLLBACK", nullptr);
@@ -214,7 +291,7 @@ InitResult EnsureSchema(PGconn* conn, std::string* message) {
     if (version > CurrentSchemaVersion())
         return refuse("the database's schema version " + std::to_string(version) + " is newer than this program's " +
                       std::to_string(CurrentSchemaVersion()));
-    if (version == CurrentSchemaVersion()) {
+    if (version >= target) {
         Command(conn, "ROLLBACK", nullptr);
         *message = "schema version " + std::to_string(version) + " is installed already";
         return InitResult::UpToDate;
@@ -226,7 +303,7 @@ InitResult EnsureSchema(PGconn* conn, std::string* message) {
                  &error))
         return fail("cannot create the version table");
     for (const Step& step : kSteps) {
-        if (step.version <= version) continue;
+        if (step.version <= version || step.version > target) continue;
         if (!Command(conn, step.sql, &error)) return fail("schema version " + std::to_string(step.version));
         if (!Exec(conn, std::string("INSERT INTO ") + kVersionTable + " (version) VALUES ($1)",
                   {std::to_string(step.version)}, &error))
@@ -235,7 +312,7 @@ InitResult EnsureSchema(PGconn* conn, std::string* message) {
     if (!Command(conn, "COMMIT", &error)) return fail("cannot commit the schema");
     *message = (version == 0 ? "installed schema version " : "migrated the schema from version " +
                                                                  std::to_string(version) + " to ") +
-               std::to_string(CurrentSchemaVersion());
+               std::to_string(target);
     return version == 0 ? InitResult::Created : InitResult::Migrated;
 }
 

@@ -2,10 +2,12 @@
 // functions and the callback-rate function, installed and migrated by version.
 //
 // Text: every text column is `bpchar` (trailing blanks carry no meaning in comparisons,
-// and values come back as stored) with the collation `orvanta_text`, an ICU collation
-// that ignores case (strength 2, nondeterministic). Together they compare text the way
-// the embedded engine does: 'DEMO ' finds 'demo'. Such columns refuse LIKE and regular
-// expressions unless a query says COLLATE "C".
+// and values come back as stored). Text people type (IDs, names, passwords, memos) has the
+// collation `orvanta_text`, an ICU collation that ignores case (strength 2,
+// nondeterministic): together they compare text the way the embedded engine does, 'DEMO '
+// finds 'demo'. Such columns refuse LIKE and regular expressions unless a query says
+// COLLATE "C". The columns of RST_INB that hold digits (telephone numbers, dates, times,
+// flags, the customer code) use "C", which gives the same results for digits far faster.
 #pragma once
 
 #include <libpq-fe.h>
@@ -25,6 +27,9 @@ enum class InitResult { Created, Migrated, UpToDate, Refused, Failed };
 // Refuses a database holding tables of its own or a newer schema. *message says what was
 // done or why not.
 InitResult EnsureSchema(PGconn* conn, std::string* message);
+// The same, up to `version` only (at most the current one): a database as the program of
+// that version left it.
+InitResult EnsureSchemaVersion(PGconn* conn, int version, std::string* message);
 
 // The tables in the order a copy fills them, each with its columns in insert order; the
 // first column of RST_INB and USER_AGENT_INFO is the identity key.

@@ -8,6 +8,9 @@
 
 #include "data/Queries.h"
 #include "tests/support/ChildProcess.h"
+#include "rdb/engine/Engine.h"
+#include "rdb/pg/PgCopy.h"
+#include "rdb/pg/PgSchema.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/PgCluster.h"
 
@@ -38,7 +41,9 @@ TEST(PgTools, InitInstallsOnceAndRefusesADatabaseHoldingOtherTables) {
     const std::string uri = SharedPgCluster().TcpUri(db, kDeskLogin);
     Result r = Cli({"--init", uri});
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_NE(r.out.find("installed schema version 1"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("installed schema version " + std::to_string(rdb::pg::CurrentSchemaVersion())),
+              std::string::npos)
+        << r.out;
     r = Cli({"--init", uri});
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_NE(r.out.find("installed already"), std::string::npos) << r.out;
@@ -103,6 +108,81 @@ TEST(PgTools, CopyMovesEveryRowAndTheDeskListsTheSameRows) {
     EXPECT_EQ(r.exitCode, 1) << r.out;
     EXPECT_NE(r.out.find("not empty"), std::string::npos) << r.out;
     EXPECT_EQ(Count(db, "RST_INB"), before);
+}
+
+std::string Collation(const std::string& db, const std::string& column) {
+    return SharedPgCluster().Rows("SELECT c.collname FROM pg_attribute a JOIN pg_collation c ON c.oid = a.attcollation "
+                                  "WHERE a.attrelid = 'rst_inb'::regclass AND a.attname = '" + column + "'",
+                                  db)[0][0];
+}
+
+// A database the first schema version made, with rows in it: --init brings it to the
+// current version, every row stays as it was, and the desk reads what the embedded engine
+// reads, typed names in another case and with trailing blanks included.
+TEST(PgTools, InitMigratesTheFirstSchemaKeepingRowsAndResults) {
+    TempDir dir;
+    const std::string path = dir.File("demo.db");
+    ASSERT_EQ(Cli({"--create-demo", path, "--days", "4", "--per-day", "200"}).exitCode, 0);
+    const std::string embedded = "file:" + path;
+    for (const char* sql :
+         {"insert into USER_AGENT_INFO (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT) values ('demo', 'Kim', 'pw', 1)",
+          "update RST_INB set AGENT_NM = 'Kim  ' where ACS_ID % 3 = 0",
+          "update RST_INB set COMMENT = 'Call back Monday ' where ACS_ID % 5 = 0"})
+        ASSERT_EQ(Cli({"-S", embedded, "-Q", sql}).exitCode, 0) << sql;
+
+    const std::string db = NewDatabase("cli_migrate_");
+    const std::string uri = SharedPgCluster().TcpUri(db, kDeskLogin);
+    {
+        std::string error, message;
+        rdb::pg::ConnPtr conn = rdb::pg::Connect(uri, 30000, &error);
+        ASSERT_TRUE(conn) << error;
+        ASSERT_EQ(rdb::pg::EnsureSchemaVersion(conn.get(), 1, &message), rdb::pg::InitResult::Created) << message;
+        rdb::Error e;
+        auto engine = rdb::Engine::Open(path, &e);
+        ASSERT_TRUE(engine) << e.message;
+        ASSERT_TRUE(rdb::pg::CopyFromEngine(*engine, conn.get(), rdb::pg::CopyOptions(), nullptr, &error)) << error;
+    }
+    ASSERT_EQ(Collation(db, "dial_date"), "orvanta_text");
+    const char* const kAll =
+        "SELECT ACS_ID, SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, CUST_INFO, DIAL_DATE, DIAL_TIME, COMM_TIME, IS_PRINT, "
+        "IS_CALLBACK, IS_DELETE, RES_REPLY, COMMENT, AGENT_NM FROM RST_INB ORDER BY ACS_ID";
+    const auto rowsBefore = SharedPgCluster().Rows(kAll, db);
+    const auto agentsBefore = SharedPgCluster().Rows("SELECT * FROM USER_AGENT_INFO ORDER BY SEQ_NO", db);
+    ASSERT_GT(rowsBefore.size(), 500u);
+
+    Result r = Cli({"--init", uri});
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    const std::string current = std::to_string(rdb::pg::CurrentSchemaVersion());
+    EXPECT_NE(r.out.find("migrated the schema from version 1 to " + current), std::string::npos) << r.out;
+    EXPECT_EQ(SharedPgCluster().Rows("SELECT max(version) FROM orvanta_schema", db)[0][0], current);
+    EXPECT_EQ(SharedPgCluster().Rows(kAll, db), rowsBefore);
+    EXPECT_EQ(SharedPgCluster().Rows("SELECT * FROM USER_AGENT_INFO ORDER BY SEQ_NO", db), agentsBefore);
+    // Digits compare bytewise now; what people type still ignores case.
+    EXPECT_EQ(Collation(db, "dial_date"), "C");
+    EXPECT_EQ(Collation(db, "agent_nm"), "orvanta_text");
+    EXPECT_EQ(Cli({"--init", uri}).exitCode, 0);
+
+    const std::string first = SharedPgCluster().Rows("SELECT min(DIAL_DATE) FROM RST_INB", db)[0][0];
+    const std::string last = SharedPgCluster().Rows("SELECT max(DIAL_DATE) FROM RST_INB", db)[0][0];
+    for (const std::string& sql :
+         {sql::LoginSql("DEMO", ""), sql::LoginSql("Demo ", "KIM "), sql::LoginSql("demo", "kim"),
+          sql::NewCountSql("1001", first, last, ""), sql::NewCountSql("1001", first, last, "KIM"),
+          sql::NewCountSql("1001", first, last, "kim   "),
+          sql::CallbackListSql(true, sql::ListKind::Unprocessed, "1001", first, last, ""),
+          sql::CallbackListSql(true, sql::ListKind::Processed, "1001", first, last, "kIM "),
+          sql::CallbackListSql(false, sql::ListKind::Unprocessed, "1002", first, last, "Kim"),
+          sql::CallbackListSql(false, sql::ListKind::All, "1003", first, last, ""),
+          sql::DistStatusSql("DEMO", first, last), sql::AgentNamesSql("demo "),
+          std::string("select count(*) from RST_INB where COMMENT = 'CALL BACK MONDAY'"),
+          std::string("select count(*) from RST_INB where IS_CALLBACK = '1 ' and DIAL_DATE between '" + first +
+                      " ' and '" + last + "'")}) {
+        const std::vector<std::string> expected = RowStrings(embedded, sql);
+        ASSERT_FALSE(expected.empty()) << sql;
+        ASSERT_EQ(expected[0].rfind("<error", 0), std::string::npos) << expected[0];
+        EXPECT_EQ(RowStrings(uri, sql), expected) << sql;
+    }
+    // The typed agent name found its rows: the counts above are not empty ones.
+    EXPECT_NE(RowStrings(uri, sql::NewCountSql("1001", first, last, "KIM"))[0], "0:;");
 }
 
 TEST(PgTools, CreateDemoOnceAndFeedRequests) {
