@@ -2,8 +2,10 @@
 -- the pooler serves, as a superuser, after rdbcli --init:
 --   sudo -u postgres psql -d orvanta -v auth_password="'...'" -f pgbouncer-auth.sql
 -- The login pgbouncer_auth may run this one function and nothing else; the function hands
--- out the SCRAM verifier of customers' desk logins only (members of orvanta_desk), never
--- that of a superuser or any other role, so the pooler cannot be used to log in as them.
+-- out the SCRAM verifier of plain customer logins only (members of orvanta_desk that
+-- rdbcli --add-customer tied to a customer, without any attribute beyond LOGIN), never that
+-- of a superuser, a role administrator or a replication login, so the pooler cannot be used
+-- to log in as them.
 
 DO $$
 BEGIN
@@ -24,9 +26,11 @@ RETURNS TABLE (usename name, passwd text)
 LANGUAGE sql STABLE SECURITY DEFINER SET search_path = pg_catalog AS $$
     SELECT s.usename, s.passwd
     FROM pg_catalog.pg_shadow s
+    JOIN pg_catalog.pg_roles r ON r.rolname = s.usename
     WHERE s.usename = p_usename
-      AND NOT s.usesuper
+      AND NOT (r.rolsuper OR r.rolcreaterole OR r.rolcreatedb OR r.rolreplication OR r.rolbypassrls)
       AND pg_catalog.pg_has_role(s.usename, 'orvanta_desk', 'MEMBER')
+      AND EXISTS (SELECT 1 FROM public.orvanta_customer c WHERE c.role_name = s.usename)
 $$;
 
 REVOKE ALL ON FUNCTION pgbouncer.get_auth(text) FROM PUBLIC;

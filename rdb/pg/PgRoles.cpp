@@ -50,16 +50,56 @@ REVOKE ALL ON @S@.USER_INFO, @S@.SERVICE_INFO, @S@.USER_AGENT_INFO, @S@.RST_INB,
 REVOKE ALL ON FUNCTION @S@.F_FMT_TEL(bpchar), @S@.F_FMT_DATE(bpchar), @S@.F_FMT_TIME(bpchar),
   @S@.P_INB_콜백률조회(bpchar, bpchar, bpchar), @S@.orvanta_customer_id() FROM PUBLIC;
 
-GRANT SELECT, INSERT, UPDATE, DELETE ON @S@.USER_INFO, @S@.SERVICE_INFO, @S@.USER_AGENT_INFO, @S@.RST_INB
-  TO orvanta_desk;
-GRANT USAGE ON ALL SEQUENCES IN SCHEMA @S@ TO orvanta_desk, orvanta_feed;
+-- A desk gets what its own statements use and no more. Table-wide UPDATE, DELETE or TRUNCATE
+-- would let it LOCK a table in any mode; column UPDATEs do not. Keys are never a desk's to
+-- choose: no INSERT where the desk never inserts, agents only without SEQ_NO, no sequences
+-- (identity defaults need none), so no duplicate-key error can tell one customer of another's.
+GRANT SELECT ON @S@.USER_INFO, @S@.SERVICE_INFO, @S@.USER_AGENT_INFO, @S@.RST_INB TO orvanta_desk;
+GRANT UPDATE (IS_PRINT, COMMENT, AGENT_NM) ON @S@.RST_INB TO orvanta_desk;
+GRANT INSERT (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT), UPDATE (PASSWORD, DIST_COUNT), DELETE
+  ON @S@.USER_AGENT_INFO TO orvanta_desk;
+REVOKE ALL ON ALL SEQUENCES IN SCHEMA @S@ FROM PUBLIC, orvanta_desk, orvanta_feed;
 GRANT EXECUTE ON FUNCTION @S@.F_FMT_TEL(bpchar), @S@.F_FMT_DATE(bpchar), @S@.F_FMT_TIME(bpchar),
   @S@.P_INB_콜백률조회(bpchar, bpchar, bpchar), @S@.orvanta_customer_id() TO orvanta_desk;
 
--- The feed finds the service of a request and inserts it; RETURNING its key is all it reads back.
+-- The feed finds the service of a request and inserts it, the key given by the database;
+-- RETURNING its key is all it reads back.
 GRANT SELECT ON @S@.SERVICE_INFO TO orvanta_feed;
-GRANT INSERT ON @S@.RST_INB TO orvanta_feed;
+GRANT INSERT (SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, CUST_INFO, DIAL_DATE, DIAL_TIME, COMM_TIME, IS_PRINT,
+  IS_CALLBACK, IS_DELETE, RES_REPLY, COMMENT, AGENT_NM) ON @S@.RST_INB TO orvanta_feed;
 GRANT SELECT (ACS_ID) ON @S@.RST_INB TO orvanta_feed;
+
+-- Large objects would be storage without any limit: only a superuser creates them.
+REVOKE EXECUTE ON FUNCTION pg_catalog.lo_creat(integer), pg_catalog.lo_create(oid),
+  pg_catalog.lo_from_bytea(oid, bytea), pg_catalog.lo_import(text), pg_catalog.lo_import(text, oid) FROM PUBLIC;
+-- Advisory locks (the operator's tools serialise on one), and the activity and table
+-- statistics of every session and table, which would tell one customer when and from where
+-- the others work and how many requests arrive: superusers only.
+DO $$ DECLARE f regprocedure; BEGIN
+  FOR f IN SELECT p.oid::regprocedure FROM pg_catalog.pg_proc p
+            WHERE p.pronamespace = 'pg_catalog'::regnamespace
+              AND (p.proname LIKE 'pg\_%advisory\_%' OR p.proname LIKE 'pg\_stat\_get\_%') LOOP
+    EXECUTE 'REVOKE EXECUTE ON FUNCTION ' || f::text || ' FROM PUBLIC';
+  END LOOP;
+END $$;
+
+-- The planner's statistics are read by EXPLAIN's estimates whatever the row-level security:
+-- none on the columns that hold customers' and callers' data, and those gathered earlier go.
+ALTER TABLE @S@.USER_INFO ALTER COLUMN USER_ID SET STATISTICS 0, ALTER COLUMN USER_NM SET STATISTICS 0,
+  ALTER COLUMN PASSWORD SET STATISTICS 0;
+ALTER TABLE @S@.SERVICE_INFO ALTER COLUMN SVC_ID SET STATISTICS 0, ALTER COLUMN SVC_NM SET STATISTICS 0,
+  ALTER COLUMN USER_ID SET STATISTICS 0;
+ALTER TABLE @S@.USER_AGENT_INFO ALTER COLUMN USER_ID SET STATISTICS 0, ALTER COLUMN AGENT_NM SET STATISTICS 0,
+  ALTER COLUMN PASSWORD SET STATISTICS 0;
+ALTER TABLE @S@.RST_INB ALTER COLUMN SVC_ID SET STATISTICS 0, ALTER COLUMN USER_ID SET STATISTICS 0,
+  ALTER COLUMN RECV_PHONE SET STATISTICS 0, ALTER COLUMN CALLER_ID SET STATISTICS 0,
+  ALTER COLUMN CUST_INFO SET STATISTICS 0, ALTER COLUMN COMM_TIME SET STATISTICS 0,
+  ALTER COLUMN COMMENT SET STATISTICS 0, ALTER COLUMN AGENT_NM SET STATISTICS 0;
+DELETE FROM pg_catalog.pg_statistic s USING pg_catalog.pg_attribute a
+ WHERE a.attrelid = s.starelid AND a.attnum = s.staattnum AND a.attstattarget = 0
+   AND s.starelid IN (SELECT c.oid FROM pg_catalog.pg_class c
+                       WHERE c.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema())
+                         AND c.relname IN ('user_info', 'service_info', 'user_agent_info', 'rst_inb'));
 
 ALTER TABLE @S@.USER_INFO ENABLE ROW LEVEL SECURITY;
 ALTER TABLE @S@.SERVICE_INFO ENABLE ROW LEVEL SECURITY;
@@ -76,14 +116,17 @@ DROP POLICY IF EXISTS feed_reads ON @S@.RST_INB;
 DROP POLICY IF EXISTS feed_inserts ON @S@.RST_INB;
 
 -- (SELECT ...) is evaluated once per statement, and the comparison can use the indexes.
-CREATE POLICY desk_rows ON @S@.USER_INFO TO orvanta_desk
-  USING (USER_ID = (SELECT @S@.orvanta_customer_id())) WITH CHECK (USER_ID = (SELECT @S@.orvanta_customer_id()));
-CREATE POLICY desk_rows ON @S@.SERVICE_INFO TO orvanta_desk
-  USING (USER_ID = (SELECT @S@.orvanta_customer_id())) WITH CHECK (USER_ID = (SELECT @S@.orvanta_customer_id()));
+-- A desk writes only agents and its requests' processing columns; whatever it writes stays
+-- with its customer, and a request with one of its own services.
+CREATE POLICY desk_rows ON @S@.USER_INFO FOR SELECT TO orvanta_desk USING (USER_ID = (SELECT @S@.orvanta_customer_id()));
+CREATE POLICY desk_rows ON @S@.SERVICE_INFO FOR SELECT TO orvanta_desk
+  USING (USER_ID = (SELECT @S@.orvanta_customer_id()));
 CREATE POLICY desk_rows ON @S@.USER_AGENT_INFO TO orvanta_desk
   USING (USER_ID = (SELECT @S@.orvanta_customer_id())) WITH CHECK (USER_ID = (SELECT @S@.orvanta_customer_id()));
 CREATE POLICY desk_rows ON @S@.RST_INB TO orvanta_desk
-  USING (USER_ID = (SELECT @S@.orvanta_customer_id())) WITH CHECK (USER_ID = (SELECT @S@.orvanta_customer_id()));
+  USING (USER_ID = (SELECT @S@.orvanta_customer_id()))
+  WITH CHECK (USER_ID = (SELECT @S@.orvanta_customer_id()) AND EXISTS (SELECT 1 FROM @S@.SERVICE_INFO s
+                WHERE s.SVC_ID = RST_INB.SVC_ID AND s.USER_ID = (SELECT @S@.orvanta_customer_id())));
 
 CREATE POLICY feed_reads ON @S@.SERVICE_INFO FOR SELECT TO orvanta_feed USING (true);
 CREATE POLICY feed_reads ON @S@.RST_INB FOR SELECT TO orvanta_feed USING (true);
@@ -92,6 +135,59 @@ CREATE POLICY feed_inserts ON @S@.RST_INB FOR INSERT TO orvanta_feed
   WITH CHECK (EXISTS (SELECT 1 FROM @S@.SERVICE_INFO s WHERE s.SVC_ID = RST_INB.SVC_ID AND s.USER_ID = RST_INB.USER_ID));
 )SQL";
 
+// What one login may take of the shared server, as role settings: applied where the login
+// has none, so an operator's own ALTER ROLE ... SET survives --init. temp_file_limit is for
+// superusers to set, so a desk cannot lift it; the others are defaults for a well-behaved
+// client (a hostile one can SET them, which is why desks come through the pooler, whose
+// limits no client reaches). Sized for a customer's 20 desks and the 30-day list of a
+// service with 100,000 requests.
+struct Setting {
+    const char* name;
+    const char* value;
+};
+const Setting kDeskSettings[] = {
+    {"temp_file_limit", "256MB"},
+    {"statement_timeout", "40s"},
+    {"lock_timeout", "10s"},
+    {"idle_in_transaction_session_timeout", "10s"},
+    // A desk whose machine vanished: its backend is gone within about two minutes.
+    {"tcp_keepalives_idle", "60"},
+    {"tcp_keepalives_interval", "10"},
+    {"tcp_keepalives_count", "6"},
+    {"tcp_user_timeout", "120000"},
+    {"client_connection_check_interval", "10s"},
+};
+// The answering service's feed never waits for ever behind a lock or on itself.
+const Setting kFeedSettings[] = {
+    {"lock_timeout", "5s"},
+    {"statement_timeout", "30s"},
+    {"idle_in_transaction_session_timeout", "60s"},
+};
+// Connections one customer's login may hold on the server: its desks, and as many again
+// for desks coming back while their old connections are still being reclaimed.
+constexpr int kDeskConnectionLimit = 40;
+
+// A DO block giving every role named by `roles` (a query) each setting it lacks, and a
+// customer's login a connection limit when it has none.
+std::string SettingsSql(const std::string& roles, const Setting* settings, size_t count, bool limitConnections) {
+    std::string sql = "DO $$ DECLARE r name; BEGIN FOR r IN " + roles + " LOOP\n";
+    for (size_t i = 0; i < count; ++i) {
+        sql += std::string("  IF NOT EXISTS (SELECT 1 FROM pg_catalog.pg_db_role_setting d, unnest(d.setconfig) c ") +
+               "WHERE d.setdatabase = 0 AND d.setrole = (SELECT oid FROM pg_catalog.pg_roles WHERE rolname = r) " +
+               "AND c LIKE '" + settings[i].name + "=%') THEN EXECUTE format('ALTER ROLE %I SET " + settings[i].name +
+               " = %L', r, '" + settings[i].value + "'); END IF;\n";
+    }
+    if (limitConnections)
+        sql += "  IF (SELECT rolconnlimit FROM pg_catalog.pg_roles WHERE rolname = r) < 0 THEN "
+               "EXECUTE format('ALTER ROLE %I CONNECTION LIMIT " +
+               std::to_string(kDeskConnectionLimit) + "', r); END IF;\n";
+    return sql + "END LOOP; END $$;";
+}
+
+std::string DeskSettingsSql(const std::string& roles) {
+    return SettingsSql(roles, kDeskSettings, sizeof kDeskSettings / sizeof kDeskSettings[0], true);
+}
+
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
     for (size_t pos = 0; (pos = text.find(from, pos)) != std::string::npos; pos += to.size())
         text.replace(pos, from.size(), to);
@@ -99,6 +195,42 @@ std::string Replace(std::string text, const std::string& from, const std::string
 }
 
 }  // namespace
+
+void BoundLockWaits(PGconn* conn) {
+    std::string error;
+    ResultPtr r = Exec(conn, "SELECT current_setting('lock_timeout') = '0'", {}, &error);
+    if (r && PQntuples(r.get()) == 1 && std::string(PQgetvalue(r.get(), 0, 0)) == "t")
+        Command(conn, std::string("SET lock_timeout = '") + kOperatorLockWait + "'", nullptr);
+}
+
+std::string LockHolders(PGconn* conn) {
+    std::string error;
+    // The operator's advisory key as pg_locks shows it (high and low halves), and every lock
+    // on a relation of this schema.
+    ResultPtr r = Exec(conn,
+                       "SELECT a.pid, coalesce(a.usename::text, '?'), coalesce(a.application_name, ''), "
+                       "coalesce(host(a.client_addr), 'local'), coalesce(a.state, ''), "
+                       "coalesce(date_trunc('second', now() - a.xact_start)::text, '') "
+                       "FROM pg_catalog.pg_stat_activity a WHERE a.pid <> pg_backend_pid() AND a.pid IN ("
+                       "SELECT l.pid FROM pg_catalog.pg_locks l WHERE l.granted AND ("
+                       "(l.locktype = 'advisory' AND l.classid = (31359469478896993 >> 32)::oid "
+                       "AND l.objid = (31359469478896993 & 4294967295)::oid) OR "
+                       "(l.locktype = 'relation' AND l.database = (SELECT oid FROM pg_catalog.pg_database "
+                       "WHERE datname = current_database()) AND l.relation IN (SELECT c.oid FROM pg_catalog.pg_class c "
+                       "WHERE c.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()))))) "
+                       "ORDER BY a.pid",
+                       {}, &error);
+    if (!r || PQntuples(r.get()) == 0) return "";
+    std::string text = "held by:";
+    for (int i = 0; i < PQntuples(r.get()); ++i) {
+        text += std::string("\n  pid ") + PQgetvalue(r.get(), i, 0) + " (login " + PQgetvalue(r.get(), i, 1) +
+                ", application '" + PQgetvalue(r.get(), i, 2) + "', from " + PQgetvalue(r.get(), i, 3) + ", " +
+                PQgetvalue(r.get(), i, 4);
+        if (*PQgetvalue(r.get(), i, 5) != '\0') text += std::string(", transaction open for ") + PQgetvalue(r.get(), i, 5);
+        text += ")";
+    }
+    return text + "\nend it with SELECT pg_terminate_backend(PID) if it should not be there";
+}
 
 LockResult LockDown(PGconn* conn, std::string* message) {
     std::string error;
@@ -123,11 +255,22 @@ LockResult LockDown(PGconn* conn, std::string* message) {
     }
     std::string sql = Replace(kLockDownSql, "@S@", QuoteIdent(conn, PQgetvalue(r.get(), 0, 1)));
     sql = Replace(sql, "@D@", QuoteIdent(conn, PQgetvalue(r.get(), 0, 2)));
+    const std::string schema = QuoteIdent(conn, PQgetvalue(r.get(), 0, 1));
+    const std::string customers = "SELECT c.role_name FROM " + schema +
+                                  ".orvanta_customer c JOIN pg_catalog.pg_roles r ON r.rolname = c.role_name";
+    const std::string feeds = "SELECT m.rolname FROM pg_catalog.pg_roles m WHERE m.rolcanlogin AND NOT m.rolsuper "
+                              "AND pg_catalog.pg_has_role(m.oid, 'orvanta_feed', 'MEMBER') AND m.rolname NOT IN "
+                              "(SELECT role_name FROM " + schema + ".orvanta_customer)";
+    BoundLockWaits(conn);
     // Two operators at once: the first finishes, the second waits and repeats it harmlessly.
     if (!Command(conn, "BEGIN; SELECT pg_advisory_xact_lock(31359469478896993);", &error) ||
-        !Command(conn, sql, &error) || !Command(conn, "COMMIT", &error)) {
+        !Command(conn, sql, &error) || !Command(conn, DeskSettingsSql(customers), &error) ||
+        !Command(conn, SettingsSql(feeds, kFeedSettings, sizeof kFeedSettings / sizeof kFeedSettings[0], false), &error) ||
+        !Command(conn, "COMMIT", &error)) {
         Command(conn, "ROLLBACK", nullptr);
         *message = "cannot lock the database down: " + error;
+        const std::string holders = LockHolders(conn);
+        if (!holders.empty()) *message += "\n" + holders;
         return LockResult::Failed;
     }
     *message = std::string("roles ") + kDeskRole + " and " + kFeedRole + " and row-level security are in place";
@@ -191,11 +334,18 @@ bool AddCustomer(PGconn* conn, const std::string& userId, const std::string& rol
         exists ? "ALTER ROLE " + ident + " LOGIN PASSWORD " + literal
                : "CREATE ROLE " + ident + " LOGIN NOSUPERUSER NOCREATEDB NOCREATEROLE NOREPLICATION NOBYPASSRLS PASSWORD " +
                      literal + " IN ROLE orvanta_desk";
+    std::string roleLiteral;
+    if (char* lit = PQescapeLiteral(conn, role.data(), role.size()); lit != nullptr) {
+        roleLiteral = lit;
+        PQfreemem(lit);
+    }
+    // Limits the login lacks; an operator's own changes to an existing login are kept.
     if (!Command(conn, "BEGIN", &error) || !Command(conn, sql, &error) ||
         !Exec(conn,
               "INSERT INTO orvanta_customer (role_name, USER_ID) VALUES ($1, $2) "
               "ON CONFLICT (role_name) DO NOTHING",
               {role, userId}, &error) ||
+        !Command(conn, DeskSettingsSql("SELECT " + roleLiteral + "::name"), &error) ||
         !Command(conn, "COMMIT", &error)) {
         Command(conn, "ROLLBACK", nullptr);
         *message = "cannot add the customer's login: " + error;

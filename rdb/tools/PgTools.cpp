@@ -44,7 +44,12 @@ int Init(const std::string& uri) {
     std::string error;
     ConnPtr conn = Open(uri, &error);
     if (!conn) return Fail(error);
-    if (!Install(conn.get(), false)) return 1;
+    BoundLockWaits(conn.get());
+    if (!Install(conn.get(), false)) {
+        const std::string holders = LockHolders(conn.get());
+        if (!holders.empty()) std::fprintf(stderr, "rdbcli: %s\n", holders.c_str());
+        return 1;
+    }
     std::string message;
     const LockResult locked = LockDown(conn.get(), &message);
     if (locked == LockResult::Failed) return Fail(message);

@@ -85,7 +85,7 @@ bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::st
     port_ = FreeLoopbackPort();
     std::string ini =
         "[databases]\n"
-        "* = host=127.0.0.1 port=" + std::to_string(cluster.Port()) + "\n"
+        "* = host=" + (bySocket_ ? cluster.Dir() : std::string("127.0.0.1")) + " port=" + std::to_string(cluster.Port()) + "\n"
         "[pgbouncer]\n"
         "listen_addr = 127.0.0.1\n"
         "listen_port = " + std::to_string(port_) + "\n"

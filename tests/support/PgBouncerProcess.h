@@ -26,6 +26,9 @@ public:
     bool Start(const PgCluster& cluster, const std::vector<std::string>& logins,
                const std::vector<std::string>& extraLines = {},
                const std::vector<std::pair<std::string, std::string>>& plainPasswords = {});
+    // Before Start: reach the server over its unix socket instead of TCP (as a pooler on the
+    // server's machine does, so that pg_hba.conf can tell it from a desk).
+    void ReachServerBySocket() { bySocket_ = true; }
     // Stops it (SIGINT: at once, dropping every client) and waits for the exit.
     void Stop();
     // Starts it again on the same port with the same settings.
@@ -46,5 +49,6 @@ private:
     std::string dir_;
     uint16_t port_ = 0;
     ChildProcess pooler_;
+    bool bySocket_ = false;
     std::string error_;
 };

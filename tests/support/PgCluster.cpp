@@ -4,6 +4,8 @@
 #include "tests/support/ChildProcess.h"
 
 #include <arpa/inet.h>
+#include <poll.h>
+#include <fcntl.h>
 #include <glob.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -269,6 +272,13 @@ void PgCluster::CreateLogin(const std::string& user, const std::string& password
     chmod(path.c_str(), 0600);
 }
 
+std::string PgCluster::HbaText() const { return ReadFile(DataDir() + "/pg_hba.conf"); }
+
+void PgCluster::SetHbaText(const std::string& text) {
+    if (!AppendFile(DataDir() + "/pg_hba.conf", text, true)) throw std::runtime_error("cannot write pg_hba.conf");
+    Exec("SELECT pg_reload_conf()");
+}
+
 std::string PgCluster::TcpUri(const std::string& db, const std::string& user) const {
     return "postgresql://" + user + "@127.0.0.1:" + std::to_string(port_) + "/" + db;
 }
@@ -321,4 +331,37 @@ std::vector<std::string> RowStrings(const std::string& address, const std::strin
     sink = nullptr;
     if (rc <= 0) rows.push_back("<error " + std::to_string(err.nCode) + " " + err.szMessage + ">");
     return rows;
+}
+
+std::optional<bool> FinishesWithin(PGconn* conn, const std::string& sql, const std::vector<std::string>& params,
+                                   int seconds, std::string* error) {
+    std::vector<const char*> values;
+    for (const std::string& v : params) values.push_back(v.c_str());
+    if (PQsendQueryParams(conn, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
+                          nullptr, 0) != 1)
+        return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (PQisBusy(conn)) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{PQsocket(conn), POLLIN, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) == 0) {
+            if (PGcancel* c = PQgetCancel(conn)) {
+                char buf[256];
+                PQcancel(c, buf, sizeof buf);
+                PQfreeCancel(c);
+            }
+            while (PGresult* r = PQgetResult(conn)) PQclear(r);
+            return std::nullopt;
+        }
+        PQconsumeInput(conn);
+    }
+    bool ok = true;
+    while (PGresult* r = PQgetResult(conn)) {
+        if (PQresultStatus(r) == PGRES_FATAL_ERROR) {
+            ok = false;
+            *error = PQresultErrorMessage(r);
+        }
+        PQclear(r);
+    }
+    return ok;
 }

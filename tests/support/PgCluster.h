@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,9 @@ public:
     // password file, which PasswordFile() names (for PGPASSFILE).
     void CreateLogin(const std::string& user, const std::string& password, bool superuser = false);
     std::string PasswordFile() const { return dir_ + "/pgpass"; }
+    // pg_hba.conf as it is, and a new text for it, read by the running server at once.
+    std::string HbaText() const;
+    void SetHbaText(const std::string& text);
     // A desk's address over TCP, without a password: postgresql://USER@127.0.0.1:PORT/DB
     std::string TcpUri(const std::string& db, const std::string& user) const;
 
@@ -101,3 +105,8 @@ std::string PgDeskAddress(const std::string& db);
 // call gives one row "<error CODE MESSAGE>".
 std::vector<std::string> RowStrings(const std::string& address, const std::string& sql);
 void SetPgDeskAddress(std::string (*address)(const std::string& db));
+
+// Sends sql with params and waits at most `seconds` for its end: true or false (error set)
+// when it ended, nullopt while it still waits (it is cancelled then, so the caller can go on).
+std::optional<bool> FinishesWithin(PGconn* conn, const std::string& sql, const std::vector<std::string>& params,
+                                   int seconds, std::string* error);
