@@ -1,6 +1,7 @@
 // rdbcli end to end: the built binary run as a child process.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
