@@ -24,6 +24,7 @@
 #include "data/Queries.h"
 #include "platform/DebugOutput.h"
 #include "platform/MessageBox.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -15,6 +15,7 @@
 #include "platform/MessageBox.h"
 #include "tests/support/qt/ScriptedShell.h"
 #include "tests/support/qt/SpreadsheetProbe.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

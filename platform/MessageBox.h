@@ -1,9 +1,8 @@
 // Modal message boxes. The program asks through ShowMessageBox with the familiar style
-// flags; the installed presenter shows them (a Qt box in the desktop program) or, in tests,
-// answers from a script and records every box.
+// flags; the installed presenter shows them (a Qt box in the desktop program, a recording
+// one in the tests).
 #pragma once
 
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -48,25 +47,8 @@ int ShowMessageBox(const void* owner, const std::string& text, const std::string
 // Installs a presenter (not owned); null removes it. Returns the previous one.
 MessagePresenter* SetMessagePresenter(MessagePresenter* presenter);
 
-// Test presenter: records every box and answers from a queue (OK / Yes when the queue is
-// empty, matching what the default button would do).
-class ScriptedMessages : public MessagePresenter {
-public:
-    ScriptedMessages();
-    ~ScriptedMessages() override;
-    ScriptedMessages(const ScriptedMessages&) = delete;
-    ScriptedMessages& operator=(const ScriptedMessages&) = delete;
+// The answer a box gets when nobody is asked: its first button (OK, or Yes).
+int DefaultMessageAnswer(unsigned type);
 
-    int Show(const MessageBoxRequest& request) override;
-
-    void Answer(int result) { answers_.push_back(result); }
-    const std::vector<MessageBoxRequest>& Shown() const { return shown_; }
-    void Clear() { shown_.clear(); answers_.clear(); }
-
-private:
-    std::vector<MessageBoxRequest> shown_;
-    std::deque<int> answers_;
-    MessagePresenter* previous_;
-};
 
 }  // namespace platform

@@ -17,6 +17,7 @@
 #include "res/Strings.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

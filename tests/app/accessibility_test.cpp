@@ -20,6 +20,7 @@
 #include "optout/DenyView.h"
 #include "platform/MessageBox.h"
 #include "tests/app/GuiTestSupport.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/qt/RecordingNotifier.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -25,6 +25,7 @@
 #include "res/Dialogs.h"
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -35,6 +35,7 @@
 #include "res/Strings.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

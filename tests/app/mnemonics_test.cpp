@@ -23,6 +23,7 @@
 #include "platform/MessageBox.h"
 #include "tests/app/GuiTestSupport.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "app/Permissions.h"
 #include "platform/MessageBox.h"
 #include "tests/app/GuiTestSupport.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -32,6 +32,7 @@
 #include "tests/support/StatementServer.h"
 #include "tests/support/qt/RecordingPrintDevice.h"
 #include "tests/support/qt/RecordingSound.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -37,6 +37,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/Rows.h"
 #include "tests/support/qt/RecordingSound.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

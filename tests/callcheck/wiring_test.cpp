@@ -23,6 +23,7 @@
 #include "tests/support/qt/RecordingSound.h"
 #include "tests/support/qt/ScriptedShell.h"
 #include "tests/support/qt/SpreadsheetProbe.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "platform/CodePage.h"
 #include "platform/MessageBox.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include "platform/PrivateProfile.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

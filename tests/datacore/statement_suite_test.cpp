@@ -9,6 +9,7 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/ListCombo.h"
 #include "tests/support/StatementServer.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

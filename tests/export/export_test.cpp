@@ -15,6 +15,7 @@
 #include "tests/export/WorkbookFile.h"
 #include "tests/support/qt/ScriptedShell.h"
 #include "tests/support/qt/SpreadsheetProbe.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace fs = std::filesystem;
 using platform::spreadsheet::SpreadsheetProbe;

@@ -13,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "tests/export/TableList.h"
 #include "tests/support/qt/ScriptedShell.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace fs = std::filesystem;
 

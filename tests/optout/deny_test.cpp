@@ -24,6 +24,7 @@
 #include "tests/support/LogCapture.h"
 #include "tests/support/qt/ScriptedShell.h"
 #include "tests/support/qt/SpreadsheetProbe.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

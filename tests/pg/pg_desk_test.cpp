@@ -16,6 +16,7 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/StatementServer.h"
 #include "tests/support/qt/RecordingSound.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

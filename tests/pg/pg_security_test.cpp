@@ -17,6 +17,7 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/PgCluster.h"
 #include "tests/support/StatementServer.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "tests/support/Fixture.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/PgCluster.h"
+#include "tests/support/ScriptedMessages.h"
 
 namespace {
 
