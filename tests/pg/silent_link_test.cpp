@@ -23,6 +23,7 @@
 #include "data/RdbClient.h"
 #include "rdb/pg/PgRoles.h"
 #include "rdb/pg/PgSchema.h"
+#include "tests/support/PgBouncerProcess.h"
 #include "tests/support/PgCluster.h"
 
 namespace {
@@ -339,7 +340,7 @@ TEST(SilentNetwork, AVanishedDesksBackendIsGoneWithinItsKeepaliveTime) {
 
     ASSERT_TRUE(links.Silence(1, true));
     const auto silenced = Clock::now();
-    const long long deadlineMs = idleBoundMs + 1000 + checkMs + 5000;
+    const long long deadlineMs = idleBoundMs + 1000 + checkMs + 6000;
     size_t left = desks.size();
     while (left > 0 && MsSince(silenced) < deadlineMs) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -359,8 +360,91 @@ TEST(SilentNetwork, AVanishedDesksBackendIsGoneWithinItsKeepaliveTime) {
         SCOPED_TRACE(d.what);
         if (d.goneMs >= 0) Report(d.what, d.goneMs);
         EXPECT_GE(d.goneMs, 0) << "the backend was still there after " << deadlineMs << " ms";
-        EXPECT_LE(d.goneMs, d.boundMs + 1000);  // a second for the machine's load
+        EXPECT_LE(d.goneMs, d.boundMs + 2000);  // two seconds for the machine's load
     }
+    ASSERT_TRUE(links.Silence(1, false));
+}
+
+// The same through the pooler, with the keepalives of the shipped deploy/pgbouncer.ini: a
+// vanished desk's client connection is dropped by the pooler itself, idle or while it is
+// being sent a result nobody takes.
+TEST(SilentNetwork, ThePoolerDropsAVanishedDeskWithinItsKeepaliveTime) {
+    // Shipped: a vanished desk is dropped two minutes after it was last heard, idle or not.
+    const int keepIdle = ShippedPoolerSetting("tcp_keepidle");
+    const int keepInterval = ShippedPoolerSetting("tcp_keepintvl");
+    const int keepCount = ShippedPoolerSetting("tcp_keepcnt");
+    const int userTimeout = ShippedPoolerSetting("tcp_user_timeout");
+    ASSERT_EQ(ShippedPoolerSetting("tcp_keepalive"), 1);
+    ASSERT_EQ(keepIdle + keepCount * keepInterval, 120) << keepIdle << " + " << keepCount << " x " << keepInterval;
+    ASSERT_EQ(userTimeout, 120000);
+    ASSERT_EQ(keepIdle % 10 + keepInterval % 10, 0) << "the test runs them a tenth as long";
+    SilentLinks links;
+    std::string why;
+    if (!links.Make(&why)) GTEST_SKIP() << "no network namespaces here: " << why;
+    PgCluster cluster;
+    PgBouncerProcess pooler;
+    pooler.ReachServerBySocket();
+    bool started = false;
+    links.InServer([&] {
+        started = cluster.Start();
+        if (!started) return;
+        cluster.CreateLogin("desk_gone", kPassword);
+        // A tenth as long as shipped; link 2 stays up for looking at the pooler's clients.
+        started = pooler.Start(cluster, {"desk_gone"},
+                               {"listen_addr = 127.0.0.1," + SilentLinks::ServerAddress(1) + "," +
+                                    SilentLinks::ServerAddress(2),
+                                "tcp_keepalive = 1", "tcp_keepidle = " + std::to_string(keepIdle / 10),
+                                "tcp_keepintvl = " + std::to_string(keepInterval / 10),
+                                "tcp_keepcnt = " + std::to_string(keepCount),
+                                "tcp_user_timeout = " + std::to_string(userTimeout / 10), "admin_users = desk_gone"});
+    });
+    ASSERT_TRUE(started) << cluster.ErrorText() << pooler.ErrorText();
+    const long long idleBoundMs = userTimeout / 10;
+    auto address = [&](int link, const std::string& db) {
+        return "postgresql://desk_gone:" + std::string(kPassword) + "@" + SilentLinks::ServerAddress(link) + ":" +
+               std::to_string(pooler.Port()) + "/" + db;
+    };
+    std::string error;
+    rdb::pg::ConnPtr console = rdb::pg::Connect(address(2, "pgbouncer"), 10000, &error);
+    ASSERT_TRUE(console) << error;
+    // How many of the pooler's clients came over link 1 (the admin console's only protocol
+    // is the simple one).
+    auto clients = [&] {
+        size_t n = 0;
+        PGresult* r = PQexec(console.get(), "SHOW CLIENTS");
+        const int addr = PQfnumber(r, "addr");
+        for (int i = 0; PQresultStatus(r) == PGRES_TUPLES_OK && i < PQntuples(r); ++i)
+            n += std::string(PQgetvalue(r, i, addr)) == "10.231.1.1";
+        PQclear(r);
+        return n;
+    };
+    rdb::pg::ConnPtr idle = rdb::pg::Connect(address(1, "postgres"), 10000, &error);
+    ASSERT_TRUE(idle) << error;
+    ASSERT_TRUE(rdb::pg::Exec(idle.get(), "SELECT 1", {}, &error)) << error;
+    rdb::pg::ConnPtr sent = rdb::pg::Connect(address(1, "postgres"), 10000, &error);
+    ASSERT_TRUE(sent) << error;
+    ASSERT_EQ(clients(), 2u);
+    // The result starts going out a second after the link fell silent.
+    ASSERT_EQ(PQsendQuery(sent.get(), "SELECT repeat('x', 20000000) FROM pg_sleep(1.5)"), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    ASSERT_TRUE(links.Silence(1, true));
+    const auto silenced = Clock::now();
+    long long firstMs = -1, lastMs = -1;
+    while (MsSince(silenced) < idleBoundMs + 1000 + 6000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const size_t left = clients();
+        if (left < 2 && firstMs < 0) firstMs = MsSince(silenced);
+        if (left == 0) {
+            lastMs = MsSince(silenced);
+            break;
+        }
+    }
+    if (firstMs >= 0) Report("the pooler's first client", firstMs);
+    if (lastMs >= 0) Report("the pooler's last client", lastMs);
+    EXPECT_GE(lastMs, 0) << "the pooler still held " << clients() << " of them";
+    // Two seconds for the machine's load.
+    EXPECT_LE(lastMs, 1000 + idleBoundMs + 2000);
     ASSERT_TRUE(links.Silence(1, false));
 }
 
