@@ -373,6 +373,26 @@ TEST_F(PgSecurity, OneCustomerLoginCannotUseUpTheServer) {
     EXPECT_TRUE(Login(Feed("feeder_slots")));
 }
 
+// The connection limit's special values: 0, an operator's lock-out, survives a password
+// change; -1 (no limit) is no limit the operator chose, so --add-customer sets the default.
+TEST_F(PgSecurity, AddCustomerKeepsALockedOutLoginLockedAndLimitsAnUnlimitedOne) {
+    PgCluster& c = SharedPgCluster();
+    struct Restore {
+        ~Restore() { SharedPgCluster().Exec("ALTER ROLE cust_b CONNECTION LIMIT 40"); }
+    } restore;
+    c.Exec("ALTER ROLE cust_b CONNECTION LIMIT 0");
+    ASSERT_EQ(Cli({"--add-customer", c.AdminUri(db_), "other", "cust_b"}, "pb-2").first, 0);
+    EXPECT_EQ(Admin("SELECT rolconnlimit FROM pg_roles WHERE rolname = 'cust_b'"), (Rows{{"0"}}));
+    std::string error;
+    EXPECT_FALSE(rdb::pg::Connect(DeskB(), 30000, &error));
+    EXPECT_NE(error.find("too many connections"), std::string::npos) << error;
+
+    c.Exec("ALTER ROLE cust_b CONNECTION LIMIT -1");
+    ASSERT_EQ(Cli({"--add-customer", c.AdminUri(db_), "other", "cust_b"}, "pb-2").first, 0);
+    EXPECT_EQ(Admin("SELECT rolconnlimit FROM pg_roles WHERE rolname = 'cust_b'"), (Rows{{"40"}}));
+    EXPECT_TRUE(Login(DeskB()));
+}
+
 // The desk's largest list, a month of a service with 100,000 requests, fits its limits.
 TEST_F(PgSecurity, TheLargestListFitsTheLimits) {
     PgCluster& c = SharedPgCluster();

@@ -154,18 +154,6 @@ TEST(PgPooler, AuthLookupServesCustomersDeskLoginsOnly) {
     EXPECT_FALSE(rdb::pg::Exec(lookup.get(), "SELECT lo_create(0)", {}, &error));
 }
 
-// A setting of the shipped deploy/pgbouncer.ini (0 when it is not set).
-int ShippedPoolerSetting(const std::string& name) {
-    std::ifstream in(ORVANTA_SOURCE_DIR "/deploy/pgbouncer.ini");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream words(line);
-        std::string key, eq;
-        int value = 0;
-        if (words >> key >> eq >> value && key == name && eq == "=") return value;
-    }
-    return 0;
-}
-
 // The shipped pg_hba.conf lines for desks, for database db.
 std::string ShippedHbaLines(const std::string& db) {
     std::ifstream in(ORVANTA_SOURCE_DIR "/deploy/pg_hba-desks.conf");

@@ -14,12 +14,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "data/RdbClient.h"
+#include "rdb/pg/PgRoles.h"
+#include "rdb/pg/PgSchema.h"
+#include "tests/support/PgBouncerProcess.h"
 #include "tests/support/PgCluster.h"
 
 namespace {
@@ -262,6 +266,186 @@ TEST(SilentNetwork, NoCallWaitsLongerThanTheBoundAndTheDeskRecoversWhenTheLinkRe
     Report("the first call after the link returned", back.ms);
     EXPECT_EQ(back.rc, 1) << back.message;
     EXPECT_LT(back.ms, 3000);
+}
+
+// The server's side of a desk whose machine vanished: its backend must not hold a connection
+// slot and its locks for the kernel's two hours. Three desks of one customer are cut off at
+// once: one idle, one waiting for a statement, one being sent a large result nobody takes.
+TEST(SilentNetwork, AVanishedDesksBackendIsGoneWithinItsKeepaliveTime) {
+    SilentLinks links;
+    std::string why;
+    if (!links.Make(&why)) GTEST_SKIP() << "no network namespaces here: " << why;
+    PgCluster cluster;
+    PgCluster::Options options;
+    options.confLines = {"listen_addresses = '" + SilentLinks::ServerAddress(1) + "'"};
+    options.hbaLines = {"host all all 10.231.0.0/16 scram-sha-256"};
+    bool started = false;
+    links.InServer([&] { started = cluster.Start(options); });
+    ASSERT_TRUE(started) << cluster.ErrorText();
+    cluster.Exec("CREATE DATABASE vanish");
+    rdb::pg::ConnPtr admin = cluster.Admin("vanish");
+    std::string message;
+    ASSERT_NE(rdb::pg::EnsureSchema(admin.get(), &message), rdb::pg::InitResult::Failed) << message;
+    ASSERT_EQ(rdb::pg::LockDown(admin.get(), &message), rdb::pg::LockResult::Done) << message;
+    ASSERT_TRUE(rdb::pg::AddCustomer(admin.get(), "demo", "desk_gone", kPassword, &message)) << message;
+
+    // What a customer login is given, and the times the README promises with it.
+    std::map<std::string, std::string> given;
+    for (const auto& row : cluster.Rows("SELECT split_part(c, '=', 1), split_part(c, '=', 2) "
+                                        "FROM pg_db_role_setting d, unnest(d.setconfig) c "
+                                        "WHERE d.setdatabase = 0 AND d.setrole = 'desk_gone'::regrole"))
+        given[row[0]] = row[1];
+    ASSERT_EQ(given["tcp_keepalives_idle"], "60");
+    ASSERT_EQ(given["tcp_keepalives_interval"], "10");
+    ASSERT_EQ(given["tcp_keepalives_count"], "6");
+    ASSERT_EQ(given["tcp_user_timeout"], "120000");
+    ASSERT_EQ(given["client_connection_check_interval"], "10s");
+    // Idle: unanswered keepalive probes end the connection after idle + count x interval,
+    // 60 + 6 x 10 s. Data left unacknowledged: the user timeout, 120 s. A statement running:
+    // the next connection check after that, 10 s later at most.
+
+    // The same settings a tenth as long, so that the test takes seconds, not minutes.
+    cluster.Exec("ALTER ROLE desk_gone SET tcp_keepalives_idle = 6; ALTER ROLE desk_gone SET tcp_keepalives_interval = 1; "
+                 "ALTER ROLE desk_gone SET tcp_user_timeout = 12000; "
+                 "ALTER ROLE desk_gone SET client_connection_check_interval = '1s'");
+    const long long idleBoundMs = (6 + 6 * 1) * 1000;
+    const long long checkMs = 1000;
+    const std::string uri = "postgresql://desk_gone:" + std::string(kPassword) + "@" + SilentLinks::ServerAddress(1) +
+                            ":" + std::to_string(cluster.Port()) + "/vanish";
+    struct Desk {
+        const char* what;
+        rdb::pg::ConnPtr conn;
+        std::string pid;
+        long long boundMs;
+        long long goneMs = -1;
+    };
+    std::vector<Desk> desks;
+    desks.push_back({"idle", nullptr, "", idleBoundMs});
+    desks.push_back({"waiting for its statement", nullptr, "", idleBoundMs + checkMs});
+    // The result starts going out a second after the link fell silent.
+    desks.push_back({"sent a result nobody takes", nullptr, "", 1000 + idleBoundMs});
+    for (Desk& d : desks) {
+        std::string error;
+        d.conn = rdb::pg::Connect(uri, 10000, &error);
+        ASSERT_TRUE(d.conn) << error;
+        rdb::pg::ResultPtr r = rdb::pg::Exec(d.conn.get(), "SELECT pg_backend_pid(), current_setting('tcp_keepalives_idle')",
+                                             {}, &error);
+        ASSERT_TRUE(r) << error;
+        d.pid = PQgetvalue(r.get(), 0, 0);
+        EXPECT_STREQ(PQgetvalue(r.get(), 0, 1), "6");
+    }
+    ASSERT_EQ(PQsendQuery(desks[1].conn.get(), "SELECT pg_sleep(35)"), 1);
+    ASSERT_EQ(PQsendQuery(desks[2].conn.get(), "SELECT repeat('x', 20000000) FROM pg_sleep(1.5)"), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    ASSERT_TRUE(links.Silence(1, true));
+    const auto silenced = Clock::now();
+    const long long deadlineMs = idleBoundMs + 1000 + checkMs + 6000;
+    size_t left = desks.size();
+    while (left > 0 && MsSince(silenced) < deadlineMs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (Desk& d : desks) {
+            if (d.goneMs >= 0) continue;
+            std::string error;
+            rdb::pg::ResultPtr r =
+                rdb::pg::Exec(admin.get(), "SELECT count(*) FROM pg_stat_activity WHERE pid = " + d.pid, {}, &error);
+            ASSERT_TRUE(r) << error;
+            if (std::string(PQgetvalue(r.get(), 0, 0)) == "0") {
+                d.goneMs = MsSince(silenced);
+                --left;
+            }
+        }
+    }
+    for (const Desk& d : desks) {
+        SCOPED_TRACE(d.what);
+        if (d.goneMs >= 0) Report(d.what, d.goneMs);
+        EXPECT_GE(d.goneMs, 0) << "the backend was still there after " << deadlineMs << " ms";
+        EXPECT_LE(d.goneMs, d.boundMs + 2000);  // two seconds for the machine's load
+    }
+    ASSERT_TRUE(links.Silence(1, false));
+}
+
+// The same through the pooler, with the keepalives of the shipped deploy/pgbouncer.ini: a
+// vanished desk's client connection is dropped by the pooler itself, idle or while it is
+// being sent a result nobody takes.
+TEST(SilentNetwork, ThePoolerDropsAVanishedDeskWithinItsKeepaliveTime) {
+    // Shipped: a vanished desk is dropped two minutes after it was last heard, idle or not.
+    const int keepIdle = ShippedPoolerSetting("tcp_keepidle");
+    const int keepInterval = ShippedPoolerSetting("tcp_keepintvl");
+    const int keepCount = ShippedPoolerSetting("tcp_keepcnt");
+    const int userTimeout = ShippedPoolerSetting("tcp_user_timeout");
+    ASSERT_EQ(ShippedPoolerSetting("tcp_keepalive"), 1);
+    ASSERT_EQ(keepIdle + keepCount * keepInterval, 120) << keepIdle << " + " << keepCount << " x " << keepInterval;
+    ASSERT_EQ(userTimeout, 120000);
+    ASSERT_EQ(keepIdle % 10 + keepInterval % 10, 0) << "the test runs them a tenth as long";
+    SilentLinks links;
+    std::string why;
+    if (!links.Make(&why)) GTEST_SKIP() << "no network namespaces here: " << why;
+    PgCluster cluster;
+    PgBouncerProcess pooler;
+    pooler.ReachServerBySocket();
+    bool started = false;
+    links.InServer([&] {
+        started = cluster.Start();
+        if (!started) return;
+        cluster.CreateLogin("desk_gone", kPassword);
+        // A tenth as long as shipped; link 2 stays up for looking at the pooler's clients.
+        started = pooler.Start(cluster, {"desk_gone"},
+                               {"listen_addr = 127.0.0.1," + SilentLinks::ServerAddress(1) + "," +
+                                    SilentLinks::ServerAddress(2),
+                                "tcp_keepalive = 1", "tcp_keepidle = " + std::to_string(keepIdle / 10),
+                                "tcp_keepintvl = " + std::to_string(keepInterval / 10),
+                                "tcp_keepcnt = " + std::to_string(keepCount),
+                                "tcp_user_timeout = " + std::to_string(userTimeout / 10), "admin_users = desk_gone"});
+    });
+    ASSERT_TRUE(started) << cluster.ErrorText() << pooler.ErrorText();
+    const long long idleBoundMs = userTimeout / 10;
+    auto address = [&](int link, const std::string& db) {
+        return "postgresql://desk_gone:" + std::string(kPassword) + "@" + SilentLinks::ServerAddress(link) + ":" +
+               std::to_string(pooler.Port()) + "/" + db;
+    };
+    std::string error;
+    rdb::pg::ConnPtr console = rdb::pg::Connect(address(2, "pgbouncer"), 10000, &error);
+    ASSERT_TRUE(console) << error;
+    // How many of the pooler's clients came over link 1 (the admin console's only protocol
+    // is the simple one).
+    auto clients = [&] {
+        size_t n = 0;
+        PGresult* r = PQexec(console.get(), "SHOW CLIENTS");
+        const int addr = PQfnumber(r, "addr");
+        for (int i = 0; PQresultStatus(r) == PGRES_TUPLES_OK && i < PQntuples(r); ++i)
+            n += std::string(PQgetvalue(r, i, addr)) == "10.231.1.1";
+        PQclear(r);
+        return n;
+    };
+    rdb::pg::ConnPtr idle = rdb::pg::Connect(address(1, "postgres"), 10000, &error);
+    ASSERT_TRUE(idle) << error;
+    ASSERT_TRUE(rdb::pg::Exec(idle.get(), "SELECT 1", {}, &error)) << error;
+    rdb::pg::ConnPtr sent = rdb::pg::Connect(address(1, "postgres"), 10000, &error);
+    ASSERT_TRUE(sent) << error;
+    ASSERT_EQ(clients(), 2u);
+    // The result starts going out a second after the link fell silent.
+    ASSERT_EQ(PQsendQuery(sent.get(), "SELECT repeat('x', 20000000) FROM pg_sleep(1.5)"), 1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    ASSERT_TRUE(links.Silence(1, true));
+    const auto silenced = Clock::now();
+    long long firstMs = -1, lastMs = -1;
+    while (MsSince(silenced) < idleBoundMs + 1000 + 6000) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const size_t left = clients();
+        if (left < 2 && firstMs < 0) firstMs = MsSince(silenced);
+        if (left == 0) {
+            lastMs = MsSince(silenced);
+            break;
+        }
+    }
+    if (firstMs >= 0) Report("the pooler's first client", firstMs);
+    if (lastMs >= 0) Report("the pooler's last client", lastMs);
+    EXPECT_GE(lastMs, 0) << "the pooler still held " << clients() << " of them";
+    // Two seconds for the machine's load.
+    EXPECT_LE(lastMs, 1000 + idleBoundMs + 2000);
+    ASSERT_TRUE(links.Silence(1, false));
 }
 
 }  // namespace

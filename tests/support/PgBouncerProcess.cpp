@@ -149,3 +149,15 @@ std::string PgBouncerProcess::LogText() const {
 std::string PgBouncerProcess::Uri(const std::string& db, const std::string& user) const {
     return "postgresql://" + user + "@127.0.0.1:" + std::to_string(port_) + "/" + db;
 }
+
+// A setting of the shipped deploy/pgbouncer.ini (0 when it is not set).
+int ShippedPoolerSetting(const std::string& name) {
+    std::ifstream in(ORVANTA_SOURCE_DIR "/deploy/pgbouncer.ini");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream words(line);
+        std::string key, eq;
+        int value = 0;
+        if (words >> key >> eq >> value && key == name && eq == "=") return value;
+    }
+    return 0;
+}

@@ -52,3 +52,6 @@ private:
     bool bySocket_ = false;
     std::string error_;
 };
+
+// A setting of the shipped deploy/pgbouncer.ini (0 when it is not set).
+int ShippedPoolerSetting(const std::string& name);

@@ -122,8 +122,10 @@ std::string PgCluster::BinDir() {
     return best;
 }
 
-bool PgCluster::RunServerTool(const std::vector<std::string>& args, std::string* output) {
-    std::vector<std::string> argv{BinDir() + "/" + args[0]};
+bool PgCluster::RunServerTool(const std::vector<std::string>& args, std::string* output, uint64_t dataLimit) {
+    std::vector<std::string> argv;
+    if (dataLimit > 0) argv = {"prlimit", "--data=" + std::to_string(dataLimit)};
+    argv.push_back(BinDir() + "/" + args[0]);
     argv.insert(argv.end(), args.begin() + 1, args.end());
     ChildOptions options;
     if (RunningAsRoot()) options.runAs = kServerUser;
@@ -159,6 +161,7 @@ bool PgCluster::Start(const Options& options) {
     if (running_ || !socketDir_.empty()) return true;
     if (!initialized_) {
         if (!Initialize(options.baseBackupFrom)) return false;
+        dataLimitBytes_ = options.dataLimitBytes;
         std::string conf =
             "\n# throwaway test cluster\n"
             "listen_addresses = '127.0.0.1'\n"
@@ -198,8 +201,8 @@ bool PgCluster::Start(const Options& options) {
             port_ = FreeLoopbackPort();
             AppendFile(DataDir() + "/postgresql.conf", "port = " + std::to_string(port_) + "\n");
         }
-        if (RunServerTool({"pg_ctl", "-D", DataDir(), "-l", dir_ + "/server.log", "-w", "-t", "60",
-                           "start"})) {
+        if (RunServerTool({"pg_ctl", "-D", DataDir(), "-l", dir_ + "/server.log", "-w", "-t", "60", "start"},
+                          nullptr, dataLimitBytes_)) {
             running_ = true;
             return true;
         }
@@ -208,6 +211,8 @@ bool PgCluster::Start(const Options& options) {
     error_ += "\n" + LogText();
     return false;
 }
+
+bool PgCluster::Start() { return Start(Options()); }
 
 bool PgCluster::Stop(const std::string& mode) {
     if (!running_ || !socketDir_.empty()) return true;

@@ -26,6 +26,9 @@ public:
         // A standby: the data folder is a pg_basebackup -R of this connection string
         // instead of a fresh initdb.
         std::string baseBackupFrom;
+        // When above 0: the server's processes may map at most this many bytes of private
+        // memory (RLIMIT_DATA, as systemd's LimitDATA= sets it), kept across restarts.
+        uint64_t dataLimitBytes = 0;
     };
 
     PgCluster();
@@ -37,7 +40,8 @@ public:
     PgCluster& operator=(const PgCluster&) = delete;
 
     // initdb (first time only) and start. False with ErrorText() on failure.
-    bool Start(const Options& options = Options());
+    bool Start(const Options& options);
+    bool Start();
     // pg_ctl stop: mode "fast" or "immediate" (a crash: no shutdown work at all).
     bool Stop(const std::string& mode = "fast");
     // Starts again on the same port with the same data.
@@ -75,13 +79,14 @@ public:
 
 private:
     bool Initialize(const std::string& baseBackupFrom);
-    bool RunServerTool(const std::vector<std::string>& args, std::string* output = nullptr);
+    bool RunServerTool(const std::vector<std::string>& args, std::string* output = nullptr, uint64_t dataLimit = 0);
 
     std::string dir_;
     std::string socketDir_;  // the attached cluster's; empty: dir_
     uint16_t port_ = 0;
     bool initialized_ = false;
     bool running_ = false;
+    uint64_t dataLimitBytes_ = 0;
     std::string error_;
     std::vector<std::pair<std::string, std::string>> passwords_;
 };
