@@ -40,6 +40,8 @@ bool ParseCall(const std::vector<SqlToken>& t, Translation* out, std::vector<std
     std::vector<std::string> parts;
     while (true) {
         if (!IsNameTok(t[i])) return fail("expected a procedure name", t[i]);
+        // "[]" quotes nothing: no procedure, and no part of a name, is called that.
+        if (NameText(t[i]).empty()) return fail("an empty procedure name", t[i]);
         parts.push_back(NameText(t[i]));
         ++i;
         if (!IsOpTok(t[i], ".")) break;

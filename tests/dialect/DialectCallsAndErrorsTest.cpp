@@ -97,7 +97,8 @@ TEST(DialectRefusals, MalformedTextIsRefusedWithAReason) {
 TEST(DialectRefusals, MalformedCallsAreRefused) {
     for (const char* text : {"{call P('a'", "{call P('a')", "{call P('a' 'b')}", "{call P(x)}",
                              "{call P(1+2)}", "{call P('a')} select 1", "{call}", "{? = call P}", "{exec P}",
-                             "exec", "exec P 'a' 'b'", "exec P @a = 1", "exec ('select 1')"}) {
+                             "exec", "exec P 'a' 'b'", "exec P @a = 1", "exec ('select 1')", "exec []",
+                             "execute\f\f[]", "{call []}", "exec dbo.[]", "exec [].P", "{call [] ('a')}"}) {
         EXPECT_NE(Refusal(text).find("procedure call"), std::string::npos) << text;
     }
 }
