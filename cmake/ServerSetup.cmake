@@ -21,6 +21,9 @@ if(HELP2MAN_PROGRAM)
             ${HELP2MAN_PROGRAM} --no-info --section=8
             "--name=set up PostgreSQL as the shared database of Orvanta desks"
             --include=${extra} --output=${page} ${ORVANTA_SETUP}
+    # Every option on a line of its own: a tag shorter than the indent ("--demo") would
+    # otherwise run into its description.
+    COMMAND sed -i [[/^\.TP$/{n;s/$/\n.br/}]] ${page}
     COMMAND ${GZIP_PROGRAM} -9nf ${page}
     DEPENDS ${CMAKE_SOURCE_DIR}/rdb/tools/orvanta-setup.in ${extra}
     COMMENT "Manual page orvanta-setup(8)"
