@@ -12,8 +12,11 @@
 #include "rdb/pg/PgSchema.h"
 #include "tests/support/Fixture.h"
 #include "tests/support/PgCluster.h"
+#include "tests/pg/TlsFiles.h"
 
 namespace {
+bool Run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
+}  // namespace
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -22,9 +25,6 @@ std::string Slurp(const std::string& path) {
     return s.str();
 }
 
-bool Run(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
-
-// A CA, and a server certificate it signs for 127.0.0.1 and localhost.
 bool MakeCertificates(const TempDir& dir) {
     const std::string d = dir.Path() + "/";
     const std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2";
@@ -35,6 +35,8 @@ bool MakeCertificates(const TempDir& dir) {
            Run("openssl x509 -req -in " + d + "server.csr -CA " + d + "ca.crt -CAkey " + d + "ca.key -CAcreateserial -days 2 -out " +
                d + "server.crt -extfile " + d + "san.cnf");
 }
+
+namespace {
 
 TEST(PgTls, VerifyFullConnectsWithItsCaAndRefusesAnotherCaOrNoTls) {
     TempDir certs;

@@ -105,6 +105,21 @@ bool PgBouncerProcess::Start(const PgCluster& cluster, const std::vector<std::st
     return Launch();
 }
 
+bool PgBouncerProcess::StartWithConfig(const std::string& ini, uint16_t port,
+                                       const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& [name, content] : files)
+        if (!WriteFile(dir_ + "/" + name, content)) {
+            error_ = "cannot write " + name;
+            return false;
+        }
+    if (!WriteFile(dir_ + "/pgbouncer.ini", ini)) {
+        error_ = "cannot write the pooler's configuration";
+        return false;
+    }
+    port_ = port;
+    return Launch();
+}
+
 bool PgBouncerProcess::Launch() {
     // In the foreground, as our own child. It takes the hard open-file limit: one
     // descriptor per client.

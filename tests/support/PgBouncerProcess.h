@@ -26,6 +26,11 @@ public:
     bool Start(const PgCluster& cluster, const std::vector<std::string>& logins,
                const std::vector<std::string>& extraLines = {},
                const std::vector<std::pair<std::string, std::string>>& plainPasswords = {});
+    // Starts from a whole configuration of the caller's, which listens on 127.0.0.1:port;
+    // files (name -> content) are written into Dir() first, owned by the pooler's user with
+    // mode 0600 (its password file, TLS key and certificate). False with ErrorText().
+    bool StartWithConfig(const std::string& ini, uint16_t port,
+                         const std::vector<std::pair<std::string, std::string>>& files);
     // Before Start: reach the server over its unix socket instead of TCP (as a pooler on the
     // server's machine does, so that pg_hba.conf can tell it from a desk).
     void ReachServerBySocket() { bySocket_ = true; }
