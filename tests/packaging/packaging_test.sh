@@ -91,7 +91,9 @@ files)
         name="$(basename "$page" | cut -d. -f1)"
         grep -q "^\.TH ${name^^} \"${page:3:1}\" .*\"$name $VERSION\"" <<<"$text" \
             || fail "$page has no title line for $name $VERSION"
-        sed 's/\\-/-/g' <<<"$text" | grep -q -- '--version' || fail "$page does not come from $name --help"
+        # No pipe into grep -q: under pipefail a writer still writing when grep has its match
+        # dies of SIGPIPE and fails the check.
+        grep -q -- '--version' <<<"${text//\\-/-}" || fail "$page does not come from $name --help"
         warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$STAGE/usr/share/man/$page.gz" 2>&1 >/dev/null)"
         [ -z "$warnings" ] || fail "$page: $warnings"
         # Each option on a line of its own: a short one would otherwise run into the start
