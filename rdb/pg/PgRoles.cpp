@@ -38,6 +38,9 @@ ALTER FUNCTION @S@.P_INB_콜백률조회(bpchar, bpchar, bpchar) OWNER TO orvant
 -- Runs with the caller's rights, so the policies below hold inside it.
 ALTER FUNCTION @S@.P_INB_콜백률조회(bpchar, bpchar, bpchar) SECURITY INVOKER;
 ALTER FUNCTION @S@.orvanta_customer_id() OWNER TO orvanta_owner;
+-- The agent key trigger runs as the tables' owner and serialises on a lock of its own.
+ALTER FUNCTION @S@.orvanta_agent_key() OWNER TO orvanta_owner;
+GRANT EXECUTE ON FUNCTION pg_catalog.pg_advisory_xact_lock(bigint) TO orvanta_owner;
 
 -- Nobody but the owner creates anything: no tables, no temporary tables, no functions.
 REVOKE CREATE ON SCHEMA @S@ FROM PUBLIC;
@@ -48,7 +51,7 @@ GRANT USAGE ON SCHEMA @S@ TO orvanta_desk, orvanta_feed;
 REVOKE ALL ON @S@.USER_INFO, @S@.SERVICE_INFO, @S@.USER_AGENT_INFO, @S@.RST_INB, @S@.orvanta_schema,
   @S@.orvanta_customer FROM PUBLIC, orvanta_desk, orvanta_feed;
 REVOKE ALL ON FUNCTION @S@.F_FMT_TEL(bpchar), @S@.F_FMT_DATE(bpchar), @S@.F_FMT_TIME(bpchar),
-  @S@.P_INB_콜백률조회(bpchar, bpchar, bpchar), @S@.orvanta_customer_id() FROM PUBLIC;
+  @S@.P_INB_콜백률조회(bpchar, bpchar, bpchar), @S@.orvanta_customer_id(), @S@.orvanta_agent_key() FROM PUBLIC;
 
 -- A desk gets what its own statements use and no more. Table-wide UPDATE, DELETE or TRUNCATE
 -- would let it LOCK a table in any mode; column UPDATEs do not. Keys are never a desk's to

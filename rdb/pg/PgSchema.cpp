@@ -199,6 +199,41 @@ SELECT CASE
 $$;
 )SQL";
 
+// Version 3: agent keys a desk cannot use up. A desk adds agents without the key; from an
+// identity, every insert (and the delete after it) spent a value of a 32-bit sequence shared
+// by every customer. The key is now the largest key in the table plus one, as the embedded
+// engine gives it, so keys freed at the top are used again and a loop of inserts and
+// deletes leaves the next key where it was. The trigger runs as its owner (who owns the
+// table, so the policies do not narrow the largest key to one customer's rows; with
+// row_security off a policy that did apply stops the insert instead of giving a duplicate),
+// with a fixed search_path and the table named by the trigger itself. The advisory lock
+// serialises key-less inserts until their transaction ends, so each sees the key of the one
+// before it: two desks inserting at once get consecutive keys, never a duplicate-key error.
+// Under a snapshot older than the lock (repeatable read, serializable) the largest key may
+// be stale, so such an insert is refused with an error that tells nothing of other rows.
+// An explicit key (an administrator's copy or fixture) is kept; it takes the lock as well,
+// so a key-less insert waits for it rather than colliding with it.
+const char* const kVersion3 = R"SQL(
+ALTER TABLE USER_AGENT_INFO ALTER COLUMN SEQ_NO DROP IDENTITY IF EXISTS;
+CREATE FUNCTION orvanta_agent_key() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp SET row_security = off AS $$
+BEGIN
+  PERFORM pg_advisory_xact_lock(31359469478896994);
+  IF NEW.SEQ_NO IS NULL THEN
+    IF current_setting('transaction_isolation') <> 'read committed' THEN
+      RAISE EXCEPTION 'an agent is added only in a read committed transaction'
+        USING ERRCODE = 'feature_not_supported';
+    END IF;
+    EXECUTE format('SELECT coalesce(max(SEQ_NO), 0) + 1 FROM %I.%I', TG_TABLE_SCHEMA, TG_TABLE_NAME)
+      INTO NEW.SEQ_NO;
+  END IF;
+  RETURN NEW;
+END
+$$;
+REVOKE ALL ON FUNCTION orvanta_agent_key() FROM PUBLIC;
+CREATE TRIGGER agent_key BEFORE INSERT ON USER_AGENT_INFO FOR EACH ROW EXECUTE FUNCTION orvanta_agent_key();
+)SQL";
+
 struct Step {
     int version;
     const char* sql;
@@ -207,6 +242,7 @@ struct Step {
 const Step kSteps[] = {
     {1, kVersion1},
     {2, kVersion2},
+    {3, kVersion3},
 };
 
 constexpr const char kVersionTable[] = "orvanta_schema";

@@ -456,4 +456,55 @@ TEST_F(PgSecurity, TheFeedAndTheOperatorsToolsWaitABoundedTime) {
     EXPECT_EQ(Cli({"--init", c.AdminUri(db_)}).first, 0);
 }
 
+// A desk adds agents without their key: adding and deleting in a loop spends nothing of the
+// 32-bit key shared by every customer, desks of two customers adding at once both succeed,
+// and an administrator's explicit key is kept.
+TEST_F(PgSecurity, AgentKeysCannotBeUsedUpAndNeverCollide) {
+    rdb::pg::ConnPtr a = Login(DeskA());
+    rdb::pg::ConnPtr b = Login(DeskB());
+    ASSERT_TRUE(a && b);
+    std::string error;
+    auto next = [] { return std::stoi(Admin("SELECT coalesce(max(SEQ_NO), 0) + 1 FROM USER_AGENT_INFO")[0][0]); };
+    const int first = next();
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(rdb::pg::Command(a.get(), sql::AgentInsertSql("demo", "루프", "p", 1), &error)) << error;
+        const Rows added = Admin("SELECT SEQ_NO FROM USER_AGENT_INFO WHERE AGENT_NM = '루프'");
+        ASSERT_EQ(added, (Rows{{std::to_string(first)}})) << "insert " << i;
+        ASSERT_TRUE(rdb::pg::Command(a.get(), sql::AgentDeleteSql(first), &error)) << error;
+    }
+    EXPECT_EQ(next(), first);
+
+    // A's insert holds the key until its transaction ends; B's waits for it, then takes the
+    // next one.
+    ASSERT_TRUE(rdb::pg::Command(a.get(), "BEGIN; " + sql::AgentInsertSql("demo", "동시A", "p", 1), &error)) << error;
+    ASSERT_EQ(PQsendQuery(b.get(), sql::AgentInsertSql("other", "동시B", "p", 1).c_str()), 1);
+    for (int i = 0; i < 200 && Admin("SELECT count(*) FROM pg_locks WHERE NOT granted AND pid = " +
+                                     std::to_string(PQbackendPID(b.get())))[0][0] == "0";
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(rdb::pg::Command(a.get(), "COMMIT", &error)) << error;
+    rdb::pg::ResultPtr r(PQgetResult(b.get()));
+    EXPECT_EQ(PQresultStatus(r.get()), PGRES_COMMAND_OK) << PQresultErrorMessage(r.get());
+    while (PGresult* extra = PQgetResult(b.get())) PQclear(extra);
+    EXPECT_EQ(Admin("SELECT AGENT_NM, SEQ_NO - " + std::to_string(first) +
+                    " FROM USER_AGENT_INFO WHERE AGENT_NM IN ('동시A', '동시B') ORDER BY SEQ_NO"),
+              (Rows{{"동시A", "0"}, {"동시B", "1"}}));
+
+    // A snapshot taken before the lock could miss the key before it: refused, and the error
+    // names no key.
+    ASSERT_TRUE(rdb::pg::Command(a.get(), "BEGIN ISOLATION LEVEL REPEATABLE READ", &error)) << error;
+    EXPECT_FALSE(rdb::pg::Command(a.get(), sql::AgentInsertSql("demo", "스냅샷", "p", 1), &error));
+    EXPECT_EQ(error.find("SEQ_NO"), std::string::npos) << error;
+    EXPECT_EQ(error.find("seq_no"), std::string::npos) << error;
+    rdb::pg::Command(a.get(), "ROLLBACK", nullptr);
+
+    // An administrator's explicit key stays; the desks continue after it.
+    SharedPgCluster().Exec(
+        "INSERT INTO USER_AGENT_INFO (SEQ_NO, USER_ID, AGENT_NM) VALUES (70000, 'other', '관리자키')", db_);
+    ASSERT_TRUE(rdb::pg::Command(a.get(), sql::AgentInsertSql("demo", "뒤", "p", 1), &error)) << error;
+    EXPECT_EQ(Admin("SELECT SEQ_NO FROM USER_AGENT_INFO WHERE AGENT_NM IN ('관리자키', '뒤') ORDER BY 1"),
+              (Rows{{"70000"}, {"70001"}}));
+    SharedPgCluster().Exec("DELETE FROM USER_AGENT_INFO WHERE AGENT_NM IN ('동시A', '동시B', '관리자키', '뒤')", db_);
+}
+
 }  // namespace

@@ -116,33 +116,25 @@ std::string Collation(const std::string& db, const std::string& column) {
                                   db)[0][0];
 }
 
-// A database the first schema version made, with rows in it: --init brings it to the
-// current version, every row stays as it was, and the desk reads what the embedded engine
-// reads, typed names in another case and with trailing blanks included.
-TEST(PgTools, InitMigratesTheFirstSchemaKeepingRowsAndResults) {
-    TempDir dir;
-    const std::string path = dir.File("demo.db");
-    ASSERT_EQ(Cli({"--create-demo", path, "--days", "4", "--per-day", "200"}).exitCode, 0);
+// Installs schema version `from`, copies the embedded database at `path` into it, migrates
+// it with --init and compares.
+void MigrateAndCompare(const std::string& path, int from) {
     const std::string embedded = "file:" + path;
-    for (const char* sql :
-         {"insert into USER_AGENT_INFO (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT) values ('demo', 'Kim', 'pw', 1)",
-          "update RST_INB set AGENT_NM = 'Kim  ' where ACS_ID % 3 = 0",
-          "update RST_INB set COMMENT = 'Call back Monday ' where ACS_ID % 5 = 0"})
-        ASSERT_EQ(Cli({"-S", embedded, "-Q", sql}).exitCode, 0) << sql;
-
     const std::string db = NewDatabase("cli_migrate_");
     const std::string uri = SharedPgCluster().TcpUri(db, kDeskLogin);
     {
         std::string error, message;
         rdb::pg::ConnPtr conn = rdb::pg::Connect(uri, 30000, &error);
         ASSERT_TRUE(conn) << error;
-        ASSERT_EQ(rdb::pg::EnsureSchemaVersion(conn.get(), 1, &message), rdb::pg::InitResult::Created) << message;
+        ASSERT_EQ(rdb::pg::EnsureSchemaVersion(conn.get(), from, &message), rdb::pg::InitResult::Created) << message;
         rdb::Error e;
         auto engine = rdb::Engine::Open(path, &e);
         ASSERT_TRUE(engine) << e.message;
         ASSERT_TRUE(rdb::pg::CopyFromEngine(*engine, conn.get(), rdb::pg::CopyOptions(), nullptr, &error)) << error;
     }
-    ASSERT_EQ(Collation(db, "dial_date"), "orvanta_text");
+    if (from == 1) {
+        ASSERT_EQ(Collation(db, "dial_date"), "orvanta_text");
+    }
     const char* const kAll =
         "SELECT ACS_ID, SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, CUST_INFO, DIAL_DATE, DIAL_TIME, COMM_TIME, IS_PRINT, "
         "IS_CALLBACK, IS_DELETE, RES_REPLY, COMMENT, AGENT_NM FROM RST_INB ORDER BY ACS_ID";
@@ -153,7 +145,9 @@ TEST(PgTools, InitMigratesTheFirstSchemaKeepingRowsAndResults) {
     Result r = Cli({"--init", uri});
     ASSERT_EQ(r.exitCode, 0) << r.out;
     const std::string current = std::to_string(rdb::pg::CurrentSchemaVersion());
-    EXPECT_NE(r.out.find("migrated the schema from version 1 to " + current), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("migrated the schema from version " + std::to_string(from) + " to " + current),
+              std::string::npos)
+        << r.out;
     EXPECT_EQ(SharedPgCluster().Rows("SELECT max(version) FROM orvanta_schema", db)[0][0], current);
     EXPECT_EQ(SharedPgCluster().Rows(kAll, db), rowsBefore);
     EXPECT_EQ(SharedPgCluster().Rows("SELECT * FROM USER_AGENT_INFO ORDER BY SEQ_NO", db), agentsBefore);
@@ -183,6 +177,31 @@ TEST(PgTools, InitMigratesTheFirstSchemaKeepingRowsAndResults) {
     }
     // The typed agent name found its rows: the counts above are not empty ones.
     EXPECT_NE(RowStrings(uri, sql::NewCountSql("1001", first, last, "KIM"))[0], "0:;");
+    // The agent at the top goes: its key is the next agent's now that keys are the largest
+    // plus one, not an identity's.
+    SharedPgCluster().Exec("DELETE FROM USER_AGENT_INFO WHERE SEQ_NO = (SELECT max(SEQ_NO) FROM USER_AGENT_INFO)", db);
+    const std::string nextAgent = SharedPgCluster().Rows("SELECT max(SEQ_NO) + 1 FROM USER_AGENT_INFO", db)[0][0];
+    ASSERT_EQ(Cli({"-S", uri, "-Q", sql::AgentInsertSql("demo", "새상담", "pw", 1)}).exitCode, 0);
+    EXPECT_EQ(SharedPgCluster().Rows("SELECT SEQ_NO FROM USER_AGENT_INFO WHERE AGENT_NM = '새상담'", db)[0][0],
+              nextAgent);
+}
+
+// A database an earlier schema version made, with rows in it: --init brings it to the
+// current version, every row stays as it was, and the desk reads what the embedded engine
+// reads, typed names in another case and with trailing blanks included.
+TEST(PgTools, InitMigratesEarlierSchemasKeepingRowsAndResults) {
+    TempDir dir;
+    const std::string path = dir.File("demo.db");
+    ASSERT_EQ(Cli({"--create-demo", path, "--days", "4", "--per-day", "200"}).exitCode, 0);
+    for (const char* sql :
+         {"insert into USER_AGENT_INFO (USER_ID, AGENT_NM, PASSWORD, DIST_COUNT) values ('demo', 'Kim', 'pw', 1)",
+          "update RST_INB set AGENT_NM = 'Kim  ' where ACS_ID % 3 = 0",
+          "update RST_INB set COMMENT = 'Call back Monday ' where ACS_ID % 5 = 0"})
+        ASSERT_EQ(Cli({"-S", "file:" + path, "-Q", sql}).exitCode, 0) << sql;
+    for (int from = 1; from < rdb::pg::CurrentSchemaVersion(); ++from) {
+        SCOPED_TRACE("from version " + std::to_string(from));
+        MigrateAndCompare(path, from);
+    }
 }
 
 TEST(PgTools, CreateDemoOnceAndFeedRequests) {
