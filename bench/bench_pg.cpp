@@ -5,7 +5,10 @@
 // on 1,000,000 RST_INB records. Columns: median times, then transport over libpq, transport
 // over the floor, libpq over the floor, transport over the embedded engine.
 //
-//   build/bench/bench_pg [RECORDS]
+//   build/bench/bench_pg [RECORDS] [--explain]
+//
+// --explain also prints each statement's plan with its timings, on the desk's tables and on
+// the floor's.
 //
 // Starts a throwaway cluster of its own (as the postgres user when run as root). The
 // new-record count and the unprocessed loan list are those of one loan service with
@@ -130,8 +133,27 @@ void Exec(sqlite3* db, const char* sql) {
 
 }  // namespace
 
+// The plan of sql as the server ran it, indented.
+void PrintPlan(PGconn* conn, const char* what, const std::string& sql) {
+    rdb::pg::ResultPtr r(PQexec(conn, ("EXPLAIN (ANALYZE, BUFFERS) " + sql).c_str()));
+    std::printf("  plan on %s:\n", what);
+    if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
+        std::printf("    %s", PQresultErrorMessage(r.get()));
+        return;
+    }
+    for (int i = 0; i < PQntuples(r.get()); ++i) std::printf("    %s\n", PQgetvalue(r.get(), i, 0));
+}
+
 int main(int argc, char** argv) {
-    const long long records = argc > 1 ? std::atoll(argv[1]) : 1000000;
+    long long records = 1000000;
+    bool explain = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--explain") {
+            explain = true;
+        } else {
+            records = std::atoll(argv[i]);
+        }
+    }
     TempDir dir;
     const std::string path = dir.File("bench.db");
     rdb::Error e;
@@ -216,6 +238,10 @@ int main(int argc, char** argv) {
         std::printf("%-26s %10.2f %10.2f %10.2f %10.2f %8.2f %8.2f %8.2f %8.2f   (%lld rows)\n", c.name,
                     viaTransport, viaLibpq, onFloor, viaEmbedded, viaTransport / viaLibpq, viaTransport / onFloor,
                     viaLibpq / onFloor, viaTransport / viaEmbedded, rowsT);
+        if (explain) {
+            PrintPlan(direct.get(), "the desk's tables", t.sql);
+            PrintPlan(floor.get(), "the floor", t.sql);
+        }
     }
     std::printf("load average after: %s\n", LoadAverage().c_str());
     return 0;

@@ -199,7 +199,9 @@ SELECT CASE
 $$;
 )SQL";
 
-// Version 3: agent keys a desk cannot use up. A desk adds agents without the key; from an
+// Version 3: agent keys a desk cannot use up, and cheaper display functions.
+//
+// Agent keys. A desk adds agents without the key; from an
 // identity, every insert (and the delete after it) spent a value of a 32-bit sequence shared
 // by every customer. The key is now the largest key in the table plus one, as the embedded
 // engine gives it, so keys freed at the top are used again and a loop of inserts and
@@ -232,6 +234,43 @@ END
 $$;
 REVOKE ALL ON FUNCTION orvanta_agent_key() FROM PUBLIC;
 CREATE TRIGGER agent_key BEFORE INSERT ON USER_AGENT_INFO FOR EACH ROW EXECUTE FUNCTION orvanta_agent_key();
+
+-- The display functions cost more than the rest of a list row together. Once a value is
+-- known to be 8 to 12 digits, to_char places the separators in one call where substr and ||
+-- took six, and its '0' positions keep the leading zeros; nothing in these patterns reads
+-- the locale. to_char is STABLE, and an IMMUTABLE function calling it is no longer inlined
+-- (three times slower than before), so the functions are STABLE now: still single
+-- expressions the planner inlines, with the same results.
+CREATE OR REPLACE FUNCTION F_FMT_TEL(v bpchar) RETURNS bpchar
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT CASE
+  -- Only 8 to 12 digits are ever formatted.
+  WHEN length(v) NOT BETWEEN 8 AND 12 OR ltrim(v::text, '0123456789') COLLATE "C" <> '' THEN v
+  -- No pattern (NULL) leaves the value as it is.
+  ELSE coalesce(to_char(v::text::bigint, CASE
+    WHEN v COLLATE "C" LIKE '02%' THEN CASE length(v) WHEN 9 THEN 'FM00-000-0000' WHEN 10 THEN 'FM00-0000-0000' END
+    -- 050x personal numbers carry a four-digit prefix.
+    WHEN v COLLATE "C" LIKE '050%' AND length(v) >= 11
+      THEN CASE length(v) WHEN 11 THEN 'FM0000-000-0000' ELSE 'FM0000-0000-0000' END
+    WHEN v COLLATE "C" LIKE '0%' THEN CASE length(v) WHEN 10 THEN 'FM000-000-0000' WHEN 11 THEN 'FM000-0000-0000' END
+    -- Nationwide representative numbers: 15xx, 16xx, 18xx.
+    WHEN length(v) = 8 AND (v COLLATE "C" LIKE '15%' OR v COLLATE "C" LIKE '16%' OR v COLLATE "C" LIKE '18%')
+      THEN 'FM0000-0000' END)::bpchar, v) END
+$$;
+CREATE OR REPLACE FUNCTION F_FMT_DATE(v bpchar) RETURNS bpchar
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT CASE
+  WHEN length(v) = 8 AND ltrim(v::text, '0123456789') COLLATE "C" = ''
+    THEN to_char(v::text::bigint, 'FM0000-00-00')::bpchar
+  ELSE v END
+$$;
+CREATE OR REPLACE FUNCTION F_FMT_TIME(v bpchar) RETURNS bpchar
+LANGUAGE sql STABLE PARALLEL SAFE AS $$
+SELECT CASE
+  WHEN (length(v) = 6 OR length(v) = 4) AND ltrim(v::text, '0123456789') COLLATE "C" = ''
+    THEN to_char(v::text::bigint, CASE length(v) WHEN 6 THEN 'FM00:00:00' ELSE 'FM00:00' END)::bpchar
+  ELSE v END
+$$;
 )SQL";
 
 struct Step {

@@ -32,7 +32,8 @@ InitResult EnsureSchema(PGconn* conn, std::string* message);
 InitResult EnsureSchemaVersion(PGconn* conn, int version, std::string* message);
 
 // The tables in the order a copy fills them, each with its columns in insert order; the
-// first column of RST_INB and USER_AGENT_INFO is the identity key.
+// first column of RST_INB and USER_AGENT_INFO is the key the database gives a row inserted
+// without one (an identity, and for agents the largest key plus one).
 struct TableDef {
     const char* name;
     std::vector<const char*> columns;

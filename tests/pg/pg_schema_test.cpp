@@ -95,6 +95,13 @@ TEST(PgSchema, DisplayFunctionsFormatExactlyAsTheEmbeddedEngine) {
         ASSERT_TRUE(r) << error;
         EXPECT_TRUE(PQgetisnull(r.get(), 0, 0)) << c.function;
     }
+    // Inlined into a list, not called once per row: a call costs several times the expression.
+    rdb::pg::ResultPtr plan = rdb::pg::Exec(
+        conn.get(), "EXPLAIN VERBOSE SELECT F_FMT_TEL(RECV_PHONE), F_FMT_DATE(DIAL_DATE), F_FMT_TIME(DIAL_TIME) FROM RST_INB",
+        {}, &error);
+    ASSERT_TRUE(plan) << error;
+    for (int i = 0; i < PQntuples(plan.get()); ++i)
+        EXPECT_EQ(std::string(PQgetvalue(plan.get(), i, 0)).find("f_fmt_"), std::string::npos) << PQgetvalue(plan.get(), i, 0);
 }
 
 TEST(PgSchema, RateFunctionAndTextComparisonsGiveTheEmbeddedEnginesRows) {
