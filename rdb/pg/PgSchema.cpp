@@ -238,7 +238,8 @@ CREATE TRIGGER agent_key BEFORE INSERT ON USER_AGENT_INFO FOR EACH ROW EXECUTE F
 -- The display functions cost more than the rest of a list row together. Once a value is
 -- known to be 8 to 12 digits, to_char places the separators in one call where substr and ||
 -- took six, and its '0' positions keep the leading zeros; nothing in these patterns reads
--- the locale. to_char is STABLE, and an IMMUTABLE function calling it is no longer inlined
+-- the locale. v::bigint reads the value as stored (trailing blanks are allowed there)
+-- without the copy a cast to text makes. to_char is STABLE, and an IMMUTABLE function calling it is no longer inlined
 -- (three times slower than before), so the functions are STABLE now: still single
 -- expressions the planner inlines, with the same results.
 CREATE OR REPLACE FUNCTION F_FMT_TEL(v bpchar) RETURNS bpchar
@@ -247,7 +248,7 @@ SELECT CASE
   -- Only 8 to 12 digits are ever formatted.
   WHEN length(v) NOT BETWEEN 8 AND 12 OR ltrim(v::text, '0123456789') COLLATE "C" <> '' THEN v
   -- No pattern (NULL) leaves the value as it is.
-  ELSE coalesce(to_char(v::text::bigint, CASE
+  ELSE coalesce(to_char(v::bigint, CASE
     WHEN v COLLATE "C" LIKE '02%' THEN CASE length(v) WHEN 9 THEN 'FM00-000-0000' WHEN 10 THEN 'FM00-0000-0000' END
     -- 050x personal numbers carry a four-digit prefix.
     WHEN v COLLATE "C" LIKE '050%' AND length(v) >= 11
@@ -261,14 +262,14 @@ CREATE OR REPLACE FUNCTION F_FMT_DATE(v bpchar) RETURNS bpchar
 LANGUAGE sql STABLE PARALLEL SAFE AS $$
 SELECT CASE
   WHEN length(v) = 8 AND ltrim(v::text, '0123456789') COLLATE "C" = ''
-    THEN to_char(v::text::bigint, 'FM0000-00-00')::bpchar
+    THEN to_char(v::bigint, 'FM0000-00-00')::bpchar
   ELSE v END
 $$;
 CREATE OR REPLACE FUNCTION F_FMT_TIME(v bpchar) RETURNS bpchar
 LANGUAGE sql STABLE PARALLEL SAFE AS $$
 SELECT CASE
   WHEN (length(v) = 6 OR length(v) = 4) AND ltrim(v::text, '0123456789') COLLATE "C" = ''
-    THEN to_char(v::text::bigint, CASE length(v) WHEN 6 THEN 'FM00:00:00' ELSE 'FM00:00' END)::bpchar
+    THEN to_char(v::bigint, CASE length(v) WHEN 6 THEN 'FM00:00:00' ELSE 'FM00:00' END)::bpchar
   ELSE v END
 $$;
 )SQL";
