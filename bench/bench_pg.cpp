@@ -12,7 +12,8 @@
 //
 // Starts a throwaway cluster of its own (as the postgres user when run as root). The
 // new-record count and the unprocessed loan list are those of one loan service with
-// 100,000 unprocessed requests in the period (a tenth of the records).
+// 100,000 unprocessed requests in the period, whatever the number of records (a tenth of
+// 1,000,000, a hundredth of 10,000,000).
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -170,15 +171,17 @@ int main(int argc, char** argv) {
              "WITH RECURSIVE g(n) AS (SELECT 1001 UNION ALL SELECT n + 1 FROM g WHERE n < 1051) "
              "INSERT INTO SERVICE_INFO (SVC_ID, SVC_NM, USER_ID, SVC_TYPE, CALLBACK_DIST, NO_REQ_DISP) "
              "SELECT n, '서비스' || n, 'bench', CASE WHEN n = 1001 THEN 1 ELSE 2 END, 1, 1 FROM g");
+        // Every step-th record is the loan service's unprocessed request.
+        const std::string step = std::to_string(std::max(1LL, records / 100000));
         const std::string fill =
             "WITH RECURSIVE g(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM g WHERE n < " + std::to_string(records) +
             ") INSERT INTO RST_INB (SVC_ID, USER_ID, RECV_PHONE, CALLER_ID, CUST_INFO, DIAL_DATE, DIAL_TIME, "
             "COMM_TIME, IS_PRINT, IS_CALLBACK, IS_DELETE, RES_REPLY, COMMENT, AGENT_NM) "
-            "SELECT CASE WHEN n % 10 = 0 THEN 1001 ELSE 1002 + n % 50 END, 'bench', printf('02%08d', n), "
+            "SELECT CASE WHEN n % " + step + " = 0 THEN 1001 ELSE 1002 + n % 50 END, 'bench', printf('02%08d', n), "
             "printf('010%08d', n), CASE n % 3 WHEN 0 THEN '11' WHEN 1 THEN '22' ELSE '' END, "
             "printf('202612%02d', 1 + n % 10), printf('%02d%02d%02d', 8 + n % 12, n % 60, n / 7 % 60), n % 600, "
-            "CASE WHEN n % 10 = 0 THEN '0' ELSE CAST(n % 2 AS TEXT) END, "
-            "CASE WHEN n % 10 = 0 THEN '1' ELSE CAST(n / 3 % 2 AS TEXT) END, '0', '0', "
+            "CASE WHEN n % " + step + " = 0 THEN '0' ELSE CAST(n % 2 AS TEXT) END, "
+            "CASE WHEN n % " + step + " = 0 THEN '1' ELSE CAST(n / 3 % 2 AS TEXT) END, '0', '0', "
             "CASE WHEN n % 7 = 0 THEN '메모 ' || n END, CASE WHEN n % 4 = 0 THEN '김상담' END FROM g";
         Exec(db, fill.c_str());
         Exec(db, "COMMIT");
