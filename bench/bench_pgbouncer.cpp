@@ -17,6 +17,7 @@
 //   build/bench/bench_pgbouncer [--records N] [--desks N] [--seconds S] [--period S]
 //                               [--direct N] [--processes N] [--customers] [--pool-cap N]
 //                               [--scram-rounds N] [--auth-file] [--server-lifetime S]
+//                               [--max-connections N]
 //
 // Defaults: 10,000,000 records over 2,000 services of 1,000 customers, 10,000 desks, 60 s,
 // 11 s, 1,000 direct desks, one event loop per core. With --customers every desk logs in as
@@ -24,7 +25,8 @@
 // and the pooler runs with the sizing of deploy/pgbouncer.ini, looking the customers' SCRAM
 // verifiers up through deploy/pgbouncer-auth.sql as the sample does (--auth-file: from its
 // own file instead); --pool-cap sets the pooler's max_db_connections, --server-lifetime
-// overrides the sample's; without --customers all desks share one login.
+// overrides the sample's; max_connections is every customer's pool and reserve and 100
+// spare unless --max-connections says otherwise; without --customers all desks share one login.
 // --scram-rounds N replaces the customers' stored verifiers (full strength, as rdbcli
 // --add-customer stores them) by verifiers of N rounds inside this throwaway cluster, so
 // that the desks' own key derivation, which real desks do on their own machines, does not
@@ -80,6 +82,7 @@ Clock::duration Span(double seconds) {
 
 struct Stats {
     std::vector<double> latencies;  // ms
+    std::vector<double> when;       // the desks': when each ended, s into its phase (before At sorts)
     long errors = 0;
     void Add(const Stats& other) {
         latencies.insert(latencies.end(), other.latencies.begin(), other.latencies.end());
@@ -88,6 +91,21 @@ struct Stats {
     double At(double q) {
         std::sort(latencies.begin(), latencies.end());
         return latencies.empty() ? 0.0 : latencies[static_cast<size_t>(q * static_cast<double>(latencies.size() - 1))];
+    }
+    // p99 and count per `step` seconds of the phase: where a wave of slow counts was.
+    void PrintByInterval(double step) const {
+        std::vector<std::vector<double>> by;
+        for (size_t i = 0; i < when.size() && i < latencies.size(); ++i) {
+            const size_t k = static_cast<size_t>(when[i] / step);
+            if (by.size() <= k) by.resize(k + 1);
+            by[k].push_back(latencies[i]);
+        }
+        std::printf("  p99 per %.0f s:", step);
+        for (auto& v : by) {
+            std::sort(v.begin(), v.end());
+            std::printf(" %.1f", v.empty() ? 0.0 : v[static_cast<size_t>(0.99 * static_cast<double>(v.size() - 1))]);
+        }
+        std::printf(" ms\n");
     }
     void Print(const char* what) {
         std::printf("%-30s counts %7zu  p50 %7.2f ms  p99 %7.2f ms  max %8.2f ms  errors %ld\n", what,
@@ -336,9 +354,11 @@ double RunLoop(std::vector<Desk*>& desks, size_t allDesks, double seconds, doubl
                         rearm(d);
                         break;
                     }
-                    if (record && d.timed)
+                    if (record && d.timed) {
                         stats->latencies.push_back(
                             std::chrono::duration<double, std::milli>(Clock::now() - d.due).count());
+                        stats->when.push_back(Seconds(Clock::now() - start));
+                    }
                     if (!d.answered) {
                         d.answered = true;
                         ++answered;
@@ -548,8 +568,10 @@ public:
             ReadAll(w.fromWorker, &took, sizeof took);
             ReadAll(w.fromWorker, &errors, sizeof errors);
             ReadAll(w.fromWorker, &n, sizeof n);
-            std::vector<double> latencies(n);
+            std::vector<double> latencies(n), when(n);
             ReadAll(w.fromWorker, latencies.data(), n * sizeof(double));
+            ReadAll(w.fromWorker, when.data(), n * sizeof(double));
+            total->when.insert(total->when.end(), when.begin(), when.end());
             total->errors += errors;
             total->latencies.insert(total->latencies.end(), latencies.begin(), latencies.end());
             worst = (took < 0 || worst < 0) ? -1 : std::max(worst, took);
@@ -611,6 +633,7 @@ private:
             WriteAll(out, &stats.errors, sizeof stats.errors);
             WriteAll(out, &n, sizeof n);
             WriteAll(out, stats.latencies.data(), n * sizeof(double));
+            WriteAll(out, stats.when.data(), n * sizeof(double));
         }
     }
 
@@ -744,7 +767,7 @@ int main(int argc, char** argv) {
     int processes = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     bool customers = false, authFile = false;
     int scramRounds = 0;
-    long serverLifetime = -1;
+    long serverLifetime = -1, maxConnections = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const char* v = i + 1 < argc ? argv[i + 1] : "0";
@@ -759,6 +782,7 @@ int main(int argc, char** argv) {
         else if (a == "--pool-cap") poolCap = std::atol(v);
         else if (a == "--scram-rounds") scramRounds = std::atoi(v);
         else if (a == "--server-lifetime") serverLifetime = std::atol(v);
+        else if (a == "--max-connections") maxConnections = std::atol(v);
         else return std::fprintf(stderr, "unknown option %s\n", a.c_str()), 2;
         ++i;
     }
@@ -778,12 +802,17 @@ int main(int argc, char** argv) {
 
     PgCluster cluster;
     PgCluster::Options o;
-    // Customers' pools need up to one server connection each.
-    const long serverConns = std::max(direct, customers ? 1000L : 0L) + 100;
+    // A customer's pool may hold its connection and the reserve (max_user_connections in
+    // all): room for every one of them and spare, so that the server never refuses the
+    // pooler.
+    long serverConns = std::max(direct, customers ? 1000L * ShippedPoolerSetting("max_user_connections") : 0L) + 100;
+    if (maxConnections > 0) serverConns = maxConnections;
     o.confLines = {"max_connections = " + std::to_string(serverConns), "shared_buffers = 1GB",
                    "maintenance_work_mem = 512MB", "max_wal_size = 8GB", "checkpoint_timeout = 30min"};
     if (!cluster.Start(o)) return std::fprintf(stderr, "%s\n", cluster.ErrorText().c_str()), 1;
     cluster.CreateLogin("desk", "bench-pw");
+    std::printf("server: max_connections %ld, shared memory %s\n", serverConns,
+                cluster.Rows("SHOW shared_memory_size")[0][0].c_str());
     cluster.Exec("CREATE DATABASE bench OWNER desk");
     const std::string today = cluster.Rows("SELECT to_char(now(), 'YYYYMMDD')")[0][0];
     {
@@ -996,9 +1025,17 @@ int main(int argc, char** argv) {
         floor.Print("pgbench via pooler (floor)");
         floorRun.Print("  the same, from when sent");
     }
-    // The desks' cold start finds no server connection the floor left behind.
+    // The desks' cold start finds no server connection the floor left behind, and the
+    // server's CPU and memory are counted once the floor's backends have ended.
     if (!pooler.Restart()) return std::fprintf(stderr, "%s\n", pooler.ErrorText().c_str()), 1;
     console.Restarted();
+    auto backendsEnded = [&] {
+        for (int i = 0; i < 300 && std::atol(cluster.Rows("SELECT count(*) FROM pg_stat_activity WHERE backend_type = "
+                                                          "'client backend'")[0][0].c_str()) > 1;
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    };
+    backendsEnded();
 
     // 2. The desks log in (all at once, as after a power cut) and count.
     std::vector<Desk> desks(static_cast<size_t>(desksWanted));
@@ -1041,6 +1078,7 @@ int main(int argc, char** argv) {
         fleet->Run(seconds, period, true, false, &steady, true);
         cpuSince(before);
     }
+    steady.PrintByInterval(10);
     steady.Print("desks via pooler");
     {
         const pid_t poolerPid = PidFromFile(pooler.Dir() + "/pgbouncer.pid");
@@ -1069,6 +1107,7 @@ int main(int argc, char** argv) {
     {
         const auto t = Clock::now();
         if (!pooler.Restart()) return std::fprintf(stderr, "%s\n", pooler.ErrorText().c_str()), 1;
+        backendsEnded();
         const double restartS = Seconds(Clock::now() - t);
         console.Restarted();
         Stats after;
@@ -1076,7 +1115,7 @@ int main(int argc, char** argv) {
         load();
         const double back = fleet->Run(120, period, true, true, &after, false);
         cpuSince(before);
-        std::printf("pooler restarted in %.1f s; every desk answered again within %.1f s after that, %.1f s from the "
+        std::printf("pooler restarted in %.1f s (its old server connections ended); every desk answered again within %.1f s after that, %.1f s from the "
                     "stop (%ld errors on the way)\n",
                     restartS, back, back + restartS, after.errors);
         load();
