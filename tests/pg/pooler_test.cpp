@@ -370,6 +370,15 @@ TEST(PgPooler, TheShippedConfigurationServesACustomersDeskOverTls) {
         rdb::pg::ConnPtr desk = rdb::pg::Connect(base + host + tail, 30000, &error);
         ASSERT_TRUE(desk) << host << ": " << error << "\n" << pooler.LogText();
         EXPECT_EQ(PQsslInUse(desk.get()), 1);
+        // The customer's next statement finds the server connection of the last one (its pool
+        // of one), not a new server login per statement.
+        std::vector<std::string> pids;
+        for (int i = 0; i < 2; ++i) {
+            rdb::pg::ResultPtr r = rdb::pg::Exec(desk.get(), "SELECT pg_backend_pid()", {}, &error);
+            ASSERT_TRUE(r) << error;
+            pids.push_back(PQgetvalue(r.get(), 0, 0));
+        }
+        EXPECT_EQ(pids[0], pids[1]) << host;
         // The desk's own count of its service's new records, none of the other customer's.
         EnvSession session(base + host + tail);
         EXPECT_EQ(QueryRows(session.Env(), sql::NewCountSql("101", kDay1, kDay3, "")), (std::vector<std::vector<std::string>>{{"4"}})) << host;
