@@ -263,6 +263,13 @@ refused() {
     set -e
     [ "$code" -ne 0 ] && grep -q "$want" "$work/out" || fail "$what: status $code, $(cat "$work/out")"
 }
+# The pooler's settings changed by hand since are the operator's: refused, kept.
+cp -p "$pooler_dir/pgbouncer.ini" "$work/pooler.ini"
+printf 'max_client_conn = 50\n' >>"$pooler_dir/pgbouncer.ini"
+refused "the pooler's settings changed by hand" "is neither the pgbouncer package's own nor one orvanta-setup wrote" \
+    "$SETUP" "${setup_args[@]}" </dev/null
+grep -q '^max_client_conn = 50$' "$pooler_dir/pgbouncer.ini" || fail "the refusal changed the pooler's settings"
+cp -p "$work/pooler.ini" "$pooler_dir/pgbouncer.ini"
 # At the pooler: from an address outside the named networks, with every printed line right;
 # without TLS; another database; a login that is no desk's.
 refused "a desk from a network not named" "login rejected" \
@@ -274,8 +281,9 @@ refused "a desk asking for another database" "login rejected" \
 as_postgres -d postgres -c "CREATE ROLE outsider LOGIN PASSWORD 'out-pw'"
 refused "a login that is no desk's" "no such user" \
     env PGPASSWORD=out-pw psql -X -At "postgresql://outsider@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
-# Straight to the server from a named network, with and without TLS, and over its socket
-# without the password: only the pooler's way in is open.
+# Straight to the server from a named network, with and without TLS, and from the server's
+# own 127.0.0.1 (Debian's lines admit it with a password); the look-up login likewise: only
+# the pooler's way in is open.
 refused "a desk straight to the server over TLS" "pg_hba.conf rejects connection for host \"$host\", user \"desk\"" \
     env PGPASSFILE="$pgpass" PGPASSWORD="$desk_password" psql -X -At "postgresql://desk@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 refused "a desk straight to the server without TLS" "pg_hba.conf rejects connection for host \"$host\"" \
@@ -311,7 +319,7 @@ other_address="${desk_address/desk@/desk_other@}"
 (
     start=$SECONDS
     set +e
-    PGPASSFILE="$other_pgpass" psql -X -At "$other_address" -c "BEGIN" -c "SET LOCAL statement_timeout = 0" \
+    PGPASSFILE="$other_pgpass" timeout 90 psql -X -At "$other_address" -c "BEGIN" -c "SET LOCAL statement_timeout = 0" \
         -c "SELECT pg_sleep(3600)" \
         >"$work/sleeper.out" 2>&1
     echo "status $? after $((SECONDS - start)) s" >>"$work/sleeper.out"
