@@ -235,9 +235,12 @@ for file in userlist.txt server.key; do
     [ "$(stat -c '%a %U' "$pooler_dir/$file")" = "600 postgres" ] || fail "the pooler's $file: $(stat -c '%a %U' "$pooler_dir/$file")"
 done
 grep -q '^"pgbouncer_auth" "[A-Za-z0-9]\{32\}"$' "$pooler_dir/userlist.txt" || fail "the pooler's userlist.txt: $(cat "$pooler_dir/userlist.txt")"
+# The running pooler's limits, from its console (the admin user over the socket).
+config="$(timeout 10 runuser -u postgres -- psql -X -At -h "$ORVANTA_POOLER_ROOT/var/run/postgresql" -p "$pooler_port" \
+    -U postgres pgbouncer -c "SHOW CONFIG")" || fail "the pooler's console does not answer: $config"
 for limit in query_timeout idle_transaction_timeout max_user_connections max_client_conn tcp_keepidle tcp_user_timeout; do
-    want="$(grep "^$limit = " "$ORVANTA_SAMPLES/pgbouncer.ini")"
-    [ -n "$want" ] && [ "$(grep "^$limit = " "$pooler_dir/pgbouncer.ini")" = "$want" ] || fail "the pooler's $limit is not the shipped one"
+    want="$(sed -n "s/^$limit = \([0-9]*\)$/\1/p" "$ORVANTA_SAMPLES/pgbouncer.ini")"
+    [ -n "$want" ] && grep -q "^$limit|$want|" <<<"$config" || fail "the pooler's $limit is not the shipped $want: $(grep "^$limit|" <<<"$config")"
 done
 # The key of the site's CA: root's alone.
 [ "$(stat -c '%a %U' "$state_dir")" = "700 root" ] && [ "$(stat -c '%a %U' "$state_dir/ca.key")" = "600 root" ] ||
@@ -279,6 +282,9 @@ refused "a desk without TLS" "SSL required" \
 refused "a desk asking for another database" "login rejected" \
     env PGPASSFILE="$pgpass" psql -X -At "postgresql://desk@$host:$pooler_port/postgres?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 as_postgres -d postgres -c "CREATE ROLE outsider LOGIN PASSWORD 'out-pw'"
+admin_password="$(sed -n 's/^"postgres" "\(.*\)"$/\1/p' "$pooler_dir/userlist.txt")"
+refused "the pooler's admin user from a named network" "login rejected" \
+    env PGPASSWORD="$admin_password" psql -X -At "postgresql://postgres@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 refused "a login that is no desk's" "no such user" \
     env PGPASSWORD=out-pw psql -X -At "postgresql://outsider@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 # Straight to the server from a named network, with and without TLS, and from the server's
