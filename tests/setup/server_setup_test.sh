@@ -285,6 +285,9 @@ as_postgres -d postgres -c "CREATE ROLE outsider LOGIN PASSWORD 'out-pw'"
 admin_password="$(sed -n 's/^"postgres" "\(.*\)"$/\1/p' "$pooler_dir/userlist.txt")"
 refused "the pooler's admin user from a named network" "login rejected" \
     env PGPASSWORD="$admin_password" psql -X -At "postgresql://postgres@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+refused "the pooler's look-up login from a named network" "login rejected" \
+    env PGPASSWORD="$(sed -n 's/^"pgbouncer_auth" "\(.*\)"$/\1/p' "$pooler_dir/userlist.txt")" \
+    psql -X -At "postgresql://pgbouncer_auth@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 refused "a login that is no desk's" "no such user" \
     env PGPASSWORD=out-pw psql -X -At "postgresql://outsider@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 # Straight to the server from a named network, with and without TLS, and from the server's
