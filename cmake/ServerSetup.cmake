@@ -1,11 +1,17 @@
 # orvanta-setup: the root-only command that makes this machine's PostgreSQL cluster the shared
 # database of the desks. It calls rdbcli for the work inside the database, so it ships beside
-# it in the server package, and the package then needs PostgreSQL and openssl.
+# it in the server package, and the package then needs PostgreSQL, PgBouncer and openssl.
 if(NOT TARGET rdbcli)
   return()
 endif()
 
 set(ORVANTA_VERSION ${PROJECT_VERSION})
+# The pooler's settings, its look-up function and the desks' pg_hba.conf lines: orvanta-setup
+# writes the machine's files from these, so each limit has one copy.
+set(ORVANTA_SAMPLE_DIR ${CMAKE_INSTALL_FULL_DATADIR}/orvanta-server)
+install(FILES ${CMAKE_SOURCE_DIR}/deploy/pgbouncer.ini ${CMAKE_SOURCE_DIR}/deploy/pgbouncer-hba.conf
+              ${CMAKE_SOURCE_DIR}/deploy/pgbouncer-auth.sql ${CMAKE_SOURCE_DIR}/deploy/pg_hba-desks.conf
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/orvanta-server COMPONENT server)
 set(ORVANTA_SETUP ${CMAKE_BINARY_DIR}/rdb/orvanta-setup)
 configure_file(${CMAKE_SOURCE_DIR}/rdb/tools/orvanta-setup.in ${ORVANTA_SETUP} @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -36,4 +42,4 @@ endif()
 if(CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS)
   string(APPEND CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS ", ")
 endif()
-string(APPEND CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS "postgresql, postgresql-common, postgresql-client, openssl")
+string(APPEND CPACK_DEBIAN_SERVER_PACKAGE_DEPENDS "postgresql, postgresql-common, postgresql-client, pgbouncer, openssl")

@@ -177,8 +177,8 @@ deb)
     # Library dependencies are computed, not written by hand.
     dpkg-deb -f "$desk" Depends | grep -q 'libqt6widgets6' || fail "orvanta does not depend on Qt: $(dpkg-deb -f "$desk" Depends)"
     dpkg-deb -f "$server" Depends | grep -q 'libsqlite3-0' || fail "orvanta-server does not depend on SQLite: $(dpkg-deb -f "$server" Depends)"
-    # What orvanta-setup runs: the cluster tools, psql and openssl.
-    for package in postgresql postgresql-common postgresql-client openssl; do
+    # What orvanta-setup runs: the cluster tools, psql, the pooler and openssl.
+    for package in postgresql postgresql-common postgresql-client pgbouncer openssl; do
         dpkg-deb -f "$server" Depends | tr ',' '\n' | grep -qx " *$package" ||
             fail "orvanta-server does not depend on $package: $(dpkg-deb -f "$server" Depends)"
     done

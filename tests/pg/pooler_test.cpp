@@ -316,6 +316,18 @@ std::string ShippedPoolerConfig(const std::map<std::string, std::string>& values
     return out;
 }
 
+// The shipped pooler hba lines, the desks' network being network.
+std::string ShippedPoolerHba(const std::string& network) {
+    std::ifstream in(ORVANTA_SOURCE_DIR "/deploy/pgbouncer-hba.conf");
+    std::string out;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("hostssl", 0) == 0)
+            if (const size_t at = line.find("10.0.0.0/24"); at != std::string::npos) line.replace(at, 11, network);
+        out += line + "\n";
+    }
+    return out;
+}
+
 // The sample pooler configuration as a whole, as a site installs it: the look-up login from
 // pgbouncer-auth.sql, a database prepared with rdbcli, the desks' pg_hba.conf lines. A
 // customer's desk counts its own new records through it over TLS, checked against the CA;
@@ -350,6 +362,7 @@ TEST(PgPooler, TheShippedConfigurationServesACustomersDeskOverTls) {
                                                  {"listen_port", std::to_string(port)},
                                                  {"unix_socket_dir", dir},
                                                  {"auth_file", dir + "/userlist.txt"},
+                                                 {"auth_hba_file", dir + "/pgbouncer-hba.conf"},
                                                  {"client_tls_key_file", dir + "/server.key"},
                                                  {"client_tls_cert_file", dir + "/server.crt"},
                                                  {"logfile", dir + "/pgbouncer.log"},
@@ -358,6 +371,7 @@ TEST(PgPooler, TheShippedConfigurationServesACustomersDeskOverTls) {
     EXPECT_EQ(missing, std::vector<std::string>{});
     ASSERT_TRUE(pooler.StartWithConfig(ini, port,
                                        {{"userlist.txt", "\"pgbouncer_auth\" \"auth-pw-9\"\n"},
+                                        {"pgbouncer-hba.conf", ShippedPoolerHba("127.0.0.1/32")},
                                         {"server.key", Slurp(certs.File("server.key"))},
                                         {"server.crt", Slurp(certs.File("server.crt"))}}))
         << pooler.ErrorText();

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # orvanta-setup as root on a throwaway Debian cluster that this test makes on a free port
-# and drops at the end (never one of the machine's own clusters). Desks on this machine use
+# and drops at the end (never one of the machine's own clusters), with a throwaway pooler
+# whose files live in a folder of the test's (ORVANTA_POOLER_ROOT). Desks on this machine use
 # exactly the lines it printed: one from a named network, one from a network namespace
 # (a veth pair made here) whose address is not named.
 #   server_setup_test.sh SETUP RDBCLI PRINTED_LINES_TESTS VERSION
@@ -11,6 +12,8 @@ RDBCLI="$(realpath "$2")"
 SUITE="$(realpath "$3")"
 VERSION="$4"
 export RDBCLI
+ORVANTA_SAMPLES="$(realpath "$(dirname "$0")/../../deploy")"
+export ORVANTA_SAMPLES
 
 fail() {
     echo "FAIL: $*" >&2
@@ -32,6 +35,9 @@ state_dir="/etc/orvanta/server/$ver-$tag"
 veth="ovs$$"
 work="$(mktemp -d)"
 chmod 0755 "$work"
+export ORVANTA_POOLER_ROOT="$work/pooler"
+pooler_dir="$ORVANTA_POOLER_ROOT/etc/pgbouncer"
+pooler_pidfile="$ORVANTA_POOLER_ROOT/var/run/postgresql/pgbouncer.pid"
 
 # What an earlier run killed before its own clean-up left behind.
 while read -r v n _; do
@@ -44,7 +50,18 @@ for n in $(ip netns list | cut -d' ' -f1); do
     if [[ "$n" =~ ^ovsetup([0-9]+)$ ]] && ! kill -0 "${BASH_REMATCH[1]}" 2>/dev/null; then ip netns del "$n" || true; fi
 done
 
+stop_pooler() {
+    local pid
+    pid="$(cat "$pooler_pidfile" 2>/dev/null || true)"
+    if [ -n "$pid" ] && kill -INT "$pid" 2>/dev/null; then
+        for _ in $(seq 100); do
+            kill -0 "$pid" 2>/dev/null || return 0
+            sleep 0.1
+        done
+    fi
+}
 cleanup() {
+    stop_pooler
     pg_dropcluster --stop "$ver" "$tag" 2>/dev/null || true
     ip netns del "$tag" 2>/dev/null || true
     ip link del "${veth}h" 2>/dev/null || true
@@ -67,15 +84,21 @@ ip -n "$tag" addr add "$outside/30" dev "${veth}n"
 ip -n "$tag" link set "${veth}n" up
 ip -n "$tag" link set lo up
 
-port=0
-for _ in $(seq 50); do
-    p=$((20000 + RANDOM % 40000))
-    if [ -z "$(ss -Hltn "sport = :$p")" ]; then
-        port=$p
-        break
-    fi
-done
-[ "$port" -ne 0 ] || fail "no free port"
+# Below the kernel's range for outgoing connections, whose ports a listener cannot share.
+free_port() {
+    local p
+    for _ in $(seq 50); do
+        p=$((20000 + RANDOM % 12000))
+        if [ -z "$(ss -Hltn "sport = :$p")" ]; then
+            echo "$p"
+            return
+        fi
+    done
+    fail "no free port"
+}
+port="$(free_port)"
+pooler_port="$(free_port)"
+[ "$pooler_port" != "$port" ] || pooler_port="$(free_port)"
 pg_createcluster -q --start-conf=manual --locale C.UTF-8 -s "$work/sock" -d "$work/data" -l "$work/server.log" \
     -p "$port" -o fsync=off "$ver" "$tag" -- --no-sync >/dev/null
 
@@ -85,8 +108,10 @@ status() { pg_lsclusters -h | while read -r v c _ s _; do if [ "$v/$c" = "$clust
 # with "times", also when the server last started and read its configuration.
 snapshot() {
     # The state folder may not be there (yet).
-    { find "$conf_dir" "$state_dir" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort -k 2
-    { find "$conf_dir" "$state_dir" -exec stat -c '%n %a %U' {} + 2>/dev/null || true; } | sort
+    { find "$conf_dir" "$state_dir" "$pooler_dir" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort -k 2
+    { find "$conf_dir" "$state_dir" "$ORVANTA_POOLER_ROOT" -exec stat -c '%n %a %U' {} + 2>/dev/null || true; } | sort
+    # The pooler's process, and every time it read its settings again.
+    echo "pooler $(cat "$pooler_pidfile" 2>/dev/null) $(grep -c 'got SIGHUP' "$ORVANTA_POOLER_ROOT/var/log/postgresql/pgbouncer.log" 2>/dev/null)"
     if [ "$(status)" = online ]; then
         as_postgres -d postgres -c "SELECT rolname, rolsuper, rolcanlogin, rolpassword FROM pg_authid ORDER BY 1" \
             -c "SELECT roleid::regrole, member::regrole FROM pg_auth_members ORDER BY 1, 2" \
@@ -157,31 +182,66 @@ snapshot >"$work/after-refusal"
 diff -u "$work/before-refusal" "$work/after-refusal" || fail "the refusal changed something"
 pg_ctlcluster "$ver" "$tag" stop
 
+# ---- a pooler of the operator's own: refused, left as it is --------------------------------
+setup_args=(--cluster "$cluster" --host "$host" --host localhost --network "$host/32" --listen "127.0.0.1,$host"
+    --demo --login desk --desk-ca "$work/desk/orvanta-ca.crt" --pooler-port "$pooler_port")
+install -d "$pooler_dir"
+printf '[databases]\nmine = host=/tmp\n[pgbouncer]\nlisten_port = 6543\n' >"$pooler_dir/pgbouncer.ini"
+snapshot >"$work/before-own-pooler"
+set +e
+printf 'pw\n' | "$SETUP" "${setup_args[@]}" >"$work/out" 2>"$work/err"
+code=$?
+set -e
+[ "$code" -eq 1 ] && grep -q "pgbouncer.ini is neither the pgbouncer package's own nor one orvanta-setup wrote.* Move it aside" "$work/err" ||
+    fail "the operator's own pooler: status $code, $(cat "$work/err")"
+[ "$(status)" = down ] || fail "the refused pooler left the cluster it had started running"
+snapshot >"$work/after-own-pooler"
+diff -u "$work/before-own-pooler" "$work/after-own-pooler" || fail "the refused pooler changed something"
+# The package's own file is replaced (when the machine's is still the package's).
+rm "$pooler_dir/pgbouncer.ini"
+stock="$(dpkg-query -W -f='${Conffiles}\n' pgbouncer | awk '$1 == "/etc/pgbouncer/pgbouncer.ini" { print $2 }')"
+if [ "$(md5sum </etc/pgbouncer/pgbouncer.ini)" = "$stock  -" ]; then
+    install -m 0640 -o postgres -g postgres /etc/pgbouncer/pgbouncer.ini "$pooler_dir/pgbouncer.ini"
+fi
+
 # ---- the set-up, on a stopped cluster -----------------------------------------------------
 # The desk login's password is the one the suite's own cluster support gives `desk`.
 readonly desk_password=desk-pw-7f3a
-setup_args=(--cluster "$cluster" --host "$host" --host localhost --network "$host/32" --listen "127.0.0.1,$host"
-    --demo --login desk --desk-ca "$work/desk/orvanta-ca.crt")
 printf '%s\n' "$desk_password" | "$SETUP" "${setup_args[@]}" >"$work/run1" 2>&1 || fail "set-up: $(cat "$work/run1")"
 grep -q -- '- started the cluster' "$work/run1" || fail "the stopped cluster was not started: $(cat "$work/run1")"
+grep -q -- "- started the pooler on port $pooler_port" "$work/run1" || fail "the pooler was not started: $(cat "$work/run1")"
 printed "$work/run1" password
-[ "$address" = "postgresql://desk@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$work/desk/orvanta-ca.crt" ] ||
+[ "$address" = "postgresql://desk@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$work/desk/orvanta-ca.crt" ] ||
     fail "printed address $address"
 mkdir -p "$work/desk/home"
 install -D -m 0644 "$ca_from" "$ca_to"
 HOME="$work/desk/home" bash -c "$pgpass_command"
 pgpass="$work/desk/home/.pgpass"
 [ "$(stat -c %a "$pgpass")" = 600 ] || fail "the printed command leaves ~/.pgpass mode $(stat -c %a "$pgpass")"
-[ "$(cat "$pgpass")" = "$host:$port:orvanta:desk:$desk_password" ] || fail "password file: $(cat "$pgpass")"
+[ "$(cat "$pgpass")" = "$host:$pooler_port:orvanta:desk:$desk_password" ] || fail "password file: $(cat "$pgpass")"
 
-# The desk logs in over TLS, verified against the printed CA, and sees its customer only.
+# The desk logs in through the pooler over TLS, verified against the printed CA, and sees
+# its customer only.
 [ "$(desk "$pgpass" "$address" "select USER_ID from USER_INFO order by USER_ID")" = "demo:;" ] ||
     fail "the desk's log-in: $(desk "$pgpass" "$address" "select USER_ID from USER_INFO" 2>&1)"
 # A desk may not read the server's session statistics (pg_stat_ssl): psql says how it is
-# connected instead.
-session="$(PGPASSFILE="$pgpass" psql -X -At "$address" -c "select inet_client_addr()" -c '\conninfo')"
-[ "$(head -n 1 <<<"$session")" = "$host" ] && grep -q 'SSL connection (protocol: TLS' <<<"$session" ||
-    fail "the desk's connection is not TLS from $host: $session"
+# connected instead. The server sees it come over its socket: from the pooler.
+session="$(PGPASSFILE="$pgpass" psql -X -At "$address" -c "select coalesce(inet_client_addr()::text, 'socket')" -c '\conninfo')"
+[ "$(head -n 1 <<<"$session")" = socket ] && grep -q "port \"$pooler_port\".*SSL connection (protocol: TLS" <<<"$(tr '\n' ' ' <<<"$session")" ||
+    fail "the desk's connection is not TLS through the pooler: $session"
+# The pooler's files: its look-up login's password and the TLS key for the pooler's user
+# alone; the shipped limits (their effect is tried below).
+for file in userlist.txt server.key; do
+    [ "$(stat -c '%a %U' "$pooler_dir/$file")" = "600 postgres" ] || fail "the pooler's $file: $(stat -c '%a %U' "$pooler_dir/$file")"
+done
+grep -q '^"pgbouncer_auth" "[A-Za-z0-9]\{32\}"$' "$pooler_dir/userlist.txt" || fail "the pooler's userlist.txt: $(cat "$pooler_dir/userlist.txt")"
+# The running pooler's limits, from its console (the admin user over the socket).
+config="$(timeout 10 runuser -u postgres -- psql -X -At -h "$ORVANTA_POOLER_ROOT/var/run/postgresql" -p "$pooler_port" \
+    -U postgres pgbouncer -c "SHOW CONFIG")" || fail "the pooler's console does not answer: $config"
+for limit in query_timeout idle_transaction_timeout max_user_connections max_client_conn tcp_keepidle tcp_user_timeout; do
+    want="$(sed -n "s/^$limit = \([0-9]*\)$/\1/p" "$ORVANTA_SAMPLES/pgbouncer.ini")"
+    [ -n "$want" ] && grep -q "^$limit|$want|" <<<"$config" || fail "the pooler's $limit is not the shipped $want: $(grep "^$limit|" <<<"$config")"
+done
 # The key of the site's CA: root's alone.
 [ "$(stat -c '%a %U' "$state_dir")" = "700 root" ] && [ "$(stat -c '%a %U' "$state_dir/ca.key")" = "600 root" ] ||
     fail "the CA's key is not root's alone: $(stat -c '%n %a %U' "$state_dir" "$state_dir/ca.key")"
@@ -194,7 +254,7 @@ snapshot times >"$work/before-again"
 grep -q '^Nothing changed' "$work/run2" || fail "the second run does not say that nothing changed: $(cat "$work/run2")"
 snapshot times >"$work/after-again"
 diff -u "$work/before-again" "$work/after-again" || fail "the second run changed something"
-grep -q "^       $host:$port:orvanta:desk:PASSWORD$" "$work/run2" || fail "the second run's password line: $(cat "$work/run2")"
+grep -q "^       $host:$pooler_port:orvanta:desk:PASSWORD$" "$work/run2" || fail "the second run's password line: $(cat "$work/run2")"
 
 # ---- who is refused -----------------------------------------------------------------------
 refused() {
@@ -206,16 +266,42 @@ refused() {
     set -e
     [ "$code" -ne 0 ] && grep -q "$want" "$work/out" || fail "$what: status $code, $(cat "$work/out")"
 }
-# From an address outside the named networks, with every printed line right.
-refused "a desk from a network not named" "no pg_hba.conf entry for host \"$outside\"" \
+# The pooler's settings changed by hand since are the operator's: refused, kept.
+cp -p "$pooler_dir/pgbouncer.ini" "$work/pooler.ini"
+printf 'max_client_conn = 50\n' >>"$pooler_dir/pgbouncer.ini"
+refused "the pooler's settings changed by hand" "is neither the pgbouncer package's own nor one orvanta-setup wrote" \
+    "$SETUP" "${setup_args[@]}" </dev/null
+grep -q '^max_client_conn = 50$' "$pooler_dir/pgbouncer.ini" || fail "the refusal changed the pooler's settings"
+cp -p "$work/pooler.ini" "$pooler_dir/pgbouncer.ini"
+# At the pooler: from an address outside the named networks, with every printed line right;
+# without TLS; another database; a login that is no desk's.
+refused "a desk from a network not named" "login rejected" \
     ip netns exec "$tag" env PGPASSFILE="$pgpass" psql -X -At "$address" -c "select 1"
-refused "a desk without TLS" "pg_hba.conf rejects connection for host \"$host\"" \
-    env PGPASSFILE="$pgpass" psql -X -At "postgresql://desk@$host:$port/orvanta?sslmode=disable" -c "select 1"
-refused "a desk asking for another database" "no pg_hba.conf entry for host \"$host\"" \
-    env PGPASSFILE="$pgpass" psql -X -At "postgresql://desk@$host:$port/postgres?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+refused "a desk without TLS" "SSL required" \
+    env PGPASSFILE="$pgpass" psql -X -At "postgresql://desk@$host:$pooler_port/orvanta?sslmode=disable" -c "select 1"
+refused "a desk asking for another database" "login rejected" \
+    env PGPASSFILE="$pgpass" psql -X -At "postgresql://desk@$host:$pooler_port/postgres?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 as_postgres -d postgres -c "CREATE ROLE outsider LOGIN PASSWORD 'out-pw'"
-refused "a login that is no desk's" "no pg_hba.conf entry for host \"$host\"" \
-    env PGPASSWORD=out-pw psql -X -At "postgresql://outsider@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+admin_password="$(sed -n 's/^"postgres" "\(.*\)"$/\1/p' "$pooler_dir/userlist.txt")"
+refused "the pooler's admin user from a named network" "login rejected" \
+    env PGPASSWORD="$admin_password" psql -X -At "postgresql://postgres@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+refused "the pooler's look-up login from a named network" "login rejected" \
+    env PGPASSWORD="$(sed -n 's/^"pgbouncer_auth" "\(.*\)"$/\1/p' "$pooler_dir/userlist.txt")" \
+    psql -X -At "postgresql://pgbouncer_auth@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+refused "a login that is no desk's" "no such user" \
+    env PGPASSWORD=out-pw psql -X -At "postgresql://outsider@$host:$pooler_port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+# Straight to the server from a named network, with and without TLS, and from the server's
+# own 127.0.0.1 (Debian's lines admit it with a password); the look-up login likewise: only
+# the pooler's way in is open.
+refused "a desk straight to the server over TLS" "pg_hba.conf rejects connection for host \"$host\", user \"desk\"" \
+    env PGPASSFILE="$pgpass" PGPASSWORD="$desk_password" psql -X -At "postgresql://desk@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
+refused "a desk straight to the server without TLS" "pg_hba.conf rejects connection for host \"$host\"" \
+    env PGPASSWORD="$desk_password" psql -X -At "postgresql://desk@$host:$port/orvanta?sslmode=disable" -c "select 1"
+refused "a desk straight to the server's 127.0.0.1" "pg_hba.conf rejects connection for host \"127.0.0.1\", user \"desk\"" \
+    env PGPASSWORD="$desk_password" psql -X -At "postgresql://desk@127.0.0.1:$port/orvanta?sslmode=prefer" -c "select 1"
+auth_password="$(sed -n 's/^"pgbouncer_auth" "\(.*\)"$/\1/p' "$pooler_dir/userlist.txt")"
+refused "the look-up login over TCP" "pg_hba.conf rejects connection for host \"127.0.0.1\", user \"pgbouncer_auth\"" \
+    env PGPASSWORD="$auth_password" psql -X -At "postgresql://pgbouncer_auth@127.0.0.1:$port/orvanta?sslmode=prefer" -c "select 1"
 
 # ---- a second customer --------------------------------------------------------------------
 other_password="o'th:er\\pw"
@@ -233,6 +319,48 @@ refused "another customer's login" "desk_other exists and is not the desk login 
     bash -c "printf 'x\n' | '$SETUP' --cluster '$cluster' --add-customer demo --login desk_other"
 [ "$(as_postgres -d postgres -c "SELECT rolpassword FROM pg_authid WHERE rolname = 'desk_other'")" = "$verifier" ] ||
     fail "a refused --add-customer changed the login's password"
+
+# ---- limits no desk lifts ----------------------------------------------------------------
+# Customer other lifts its login's statement limit and sleeps: the pooler's query_timeout (45 s)
+# ends it, while the checks below run.
+other_pgpass="$work/other/.pgpass"
+other_address="${desk_address/desk@/desk_other@}"
+(
+    start=$SECONDS
+    set +e
+    PGPASSFILE="$other_pgpass" timeout 90 psql -X -At "$other_address" -c "BEGIN" -c "SET LOCAL statement_timeout = 0" \
+        -c "SELECT pg_sleep(3600)" \
+        >"$work/sleeper.out" 2>&1
+    echo "status $? after $((SECONDS - start)) s" >>"$work/sleeper.out"
+) &
+sleeper=$!
+# Customer other lifts its login's idle-transaction limit and leaves a transaction open
+# holding a lock on the agents' table (the one a desk may lock: it deletes agents): the
+# pooler's idle_transaction_timeout (10 s) drops it,
+# and customer demo's statement on that table, sent 3 s into the lock, is answered within
+# its login's lock_timeout (10 s).
+{
+    echo "BEGIN;"
+    echo "SET LOCAL idle_in_transaction_session_timeout = 0;"
+    echo "LOCK TABLE USER_AGENT_INFO IN ACCESS EXCLUSIVE MODE;"
+    echo "SELECT 'locked';"
+    sleep 16
+    echo "SELECT 'still in the transaction';"
+} | PGPASSFILE="$other_pgpass" psql -X -At "$other_address" >"$work/locker.out" 2>&1 &
+locker=$!
+for _ in $(seq 100); do
+    grep -q '^locked$' "$work/locker.out" && break
+    sleep 0.1
+done
+grep -q '^locked$' "$work/locker.out" || fail "customer other could not take the lock: $(cat "$work/locker.out")"
+sleep 3
+start=$SECONDS
+answer="$(desk "$pgpass" "$desk_address" "select count(*) from USER_AGENT_INFO" 2>&1)" ||
+    fail "customer demo's statement while other held the lock: $answer"
+[ "$((SECONDS - start))" -le 15 ] || fail "customer demo waited $((SECONDS - start)) s for other's lock"
+wait "$locker" || true
+grep -q 'idle transaction timeout' "$work/locker.out" && ! grep -q 'still in the transaction' "$work/locker.out" ||
+    fail "the idle transaction was not ended by the pooler: $(cat "$work/locker.out")"
 
 # ---- the operator's own certificate ----------------------------------------------------------
 own="$work/own"
@@ -270,11 +398,43 @@ install -m 0644 "$ca_from" "$ca_to"
 [ "$(desk "$pgpass" "$desk_address" "select USER_ID from USER_INFO")" = "demo:;" ] ||
     fail "a desk with the operator's CA: $(desk "$pgpass" "$desk_address" "select 1" 2>&1)"
 
+# The statement suite renames the database, which the sleeper is still in.
+wait "$sleeper" || true
+grep -q 'FATAL:  query timeout' "$work/sleeper.out" && grep -q 'after 4[4-9] s' "$work/sleeper.out" ||
+    fail "a desk's lifted statement limit was not bounded by the pooler: $(cat "$work/sleeper.out")"
+
 # ---- the statement suite through the printed lines ----------------------------------------
-# The suite's own administrative connection: the cluster's superuser over the socket.
-sed -i "1i local all postgres trust" "$conf_dir/pg_hba.conf"
+# The suite's own administrative connection: the cluster's superuser over the socket; and
+# its filling of the fixture database as the desk login over loopback (never the printed
+# database, which desks reach through the pooler only).
+sed -i -e "1i local all postgres trust" -e "1i host suite_fixture desk 127.0.0.1/32 scram-sha-256" "$conf_dir/pg_hba.conf"
 pg_ctlcluster "$ver" "$tag" reload
-(umask 077 && grep -o "$host:$port:orvanta:desk:.*" "$pgpass" >"$work/suite.pgpass")
+(umask 077 && grep -o "$host:$pooler_port:orvanta:desk:.*" "$pgpass" >"$work/suite.pgpass")
 SETUP_SOCKET_DIR="$work/sock" SETUP_PORT="$port" SETUP_DATABASE=orvanta SETUP_ADDRESS="$desk_address" \
     SETUP_PGPASS="$work/suite.pgpass" "$SUITE" || fail "the statement suite through the printed lines"
+
+# ---- a site set up before desks came through the pooler ------------------------------------
+# Its pg_hba.conf block admits desks straight from their networks, the pooler has the
+# package's own settings (or none), and neither the look-up login nor the state's pooler
+# lines exist: running the set-up again converts it.
+stop_pooler
+rm -f "$pooler_dir"/*
+if [ -n "$stock" ]; then install -m 0640 -o postgres -g postgres /etc/pgbouncer/pgbouncer.ini "$pooler_dir/pgbouncer.ini"; fi
+as_postgres -d orvanta -c "DROP SCHEMA pgbouncer CASCADE" -c "DROP ROLE pgbouncer_auth"
+sed -i '/^pooler_port=\|^auth_sql=/d' "$state_dir/setup.conf"
+awk -v net="$host/32" '
+    /^# orvanta-setup: begin/ { print; printf "hostnossl all all %s reject\nhostssl orvanta +orvanta_desk %s scram-sha-256\n", net, net; skip = 1; next }
+    /^# orvanta-setup: end/ { skip = 0 }
+    !skip' "$conf_dir/pg_hba.conf" >"$work/old-hba"
+cat "$work/old-hba" >"$conf_dir/pg_hba.conf"
+pg_ctlcluster "$ver" "$tag" reload
+sleep 1
+[ "$(PGPASSWORD="$desk_password" psql -X -At "postgresql://desk@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1")" = 1 ] ||
+    fail "the old site's direct desk line does not admit the desk"
+"$SETUP" "${own_args[@]}" </dev/null >"$work/run-convert" 2>&1 || fail "the conversion: $(cat "$work/run-convert")"
+grep -q -- "- started the pooler on port $pooler_port" "$work/run-convert" || fail "the conversion did not start the pooler: $(cat "$work/run-convert")"
+[ "$(desk "$pgpass" "$desk_address" "select USER_ID from USER_INFO")" = "demo:;" ] ||
+    fail "a desk after the conversion: $(desk "$pgpass" "$desk_address" "select 1" 2>&1)"
+refused "a desk straight to the converted server" "pg_hba.conf rejects connection for host \"$host\", user \"desk\"" \
+    env PGPASSWORD="$desk_password" psql -X -At "postgresql://desk@$host:$port/orvanta?sslmode=verify-full&sslrootcert=$ca_to" -c "select 1"
 echo "PASS"
