@@ -151,7 +151,9 @@ struct Setting {
 const Setting kDeskSettings[] = {
     {"temp_file_limit", "256MB"},
     {"statement_timeout", "40s"},
-    {"lock_timeout", "10s"},
+    // Longer than the pooler's idle-transaction limit (10 s): a statement waiting behind a
+    // transaction another desk left open outlasts it.
+    {"lock_timeout", "15s"},
     {"idle_in_transaction_session_timeout", "10s"},
     // A desk whose machine vanished: its backend is gone within about two minutes.
     {"tcp_keepalives_idle", "60"},
