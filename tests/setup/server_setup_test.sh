@@ -108,7 +108,7 @@ status() { pg_lsclusters -h | while read -r v c _ s _; do if [ "$v/$c" = "$clust
 # with "times", also when the server last started and read its configuration.
 snapshot() {
     # The state folder may not be there (yet).
-    { find "$conf_dir" "$state_dir" "$pooler_dir" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort -k 2
+    { find "$conf_dir" "$state_dir" "$ORVANTA_POOLER_ROOT/etc" -type f -exec sha256sum {} + 2>/dev/null || true; } | sort -k 2
     { find "$conf_dir" "$state_dir" "$ORVANTA_POOLER_ROOT" -exec stat -c '%n %a %U' {} + 2>/dev/null || true; } | sort
     # The pooler's process, and every time it read its settings again.
     echo "pooler $(cat "$pooler_pidfile" 2>/dev/null) $(grep -c 'got SIGHUP' "$ORVANTA_POOLER_ROOT/var/log/postgresql/pgbouncer.log" 2>/dev/null)"
@@ -242,6 +242,15 @@ for limit in query_timeout idle_transaction_timeout max_user_connections max_cli
     want="$(sed -n "s/^$limit = \([0-9]*\)$/\1/p" "$ORVANTA_SAMPLES/pgbouncer.ini")"
     [ -n "$want" ] && grep -q "^$limit|$want|" <<<"$config" || fail "the pooler's $limit is not the shipped $want: $(grep "^$limit|" <<<"$config")"
 done
+# Room for every desk the pooler takes (an open file each): under systemd through the unit's
+# limit (its default of 1024 would turn desks away beyond about a thousand), and here, started
+# without it, through the limit it runs with.
+desks_max="$(sed -n 's/^max_client_conn = \([0-9]*\)$/\1/p' "$ORVANTA_SAMPLES/pgbouncer.ini")"
+unit_limit="$(sed -n 's/^LimitNOFILE=\([0-9]*\)$/\1/p' "$ORVANTA_POOLER_ROOT/etc/systemd/system/pgbouncer.service.d/orvanta-setup.conf" 2>/dev/null)"
+[ -n "$unit_limit" ] && [ "$unit_limit" -gt "$((desks_max + 1000))" ] && grep -q '^\[Service\]$' "$ORVANTA_POOLER_ROOT/etc/systemd/system/pgbouncer.service.d/orvanta-setup.conf" ||
+    fail "the pooler's unit gives no room for $desks_max desks: $(cat "$ORVANTA_POOLER_ROOT/etc/systemd/system/pgbouncer.service.d/orvanta-setup.conf" 2>&1)"
+running_limit="$(awk '/^Max open files/ {print $4}' "/proc/$(cat "$pooler_pidfile")/limits")"
+[ "$running_limit" -gt "$desks_max" ] || fail "the running pooler may open $running_limit files, fewer than its $desks_max desks"
 # The key of the site's CA: root's alone.
 [ "$(stat -c '%a %U' "$state_dir")" = "700 root" ] && [ "$(stat -c '%a %U' "$state_dir/ca.key")" = "600 root" ] ||
     fail "the CA's key is not root's alone: $(stat -c '%n %a %U' "$state_dir" "$state_dir/ca.key")"
