@@ -379,6 +379,21 @@ PgTransport::Outcome PgTransport::Collect(Want want, const DeskWork& desk, const
     return out;
 }
 
+int64_t DeliverDeskRows(const PGresult* r, const DeskWork& desk, bool firstOnly, const ClientRowFn& onRow,
+                        std::string* row) {
+    const int rows = PQntuples(r);
+    const int columns = PQnfields(r);
+    const std::vector<Formatter> formatters = DeskFormatters(desk, columns);
+    std::vector<int> order;
+    if (!desk.order.empty() && !formatters.empty()) order = DeskOrder(r, desk, formatters);
+    const int end = firstOnly ? std::min(rows, 1) : rows;
+    for (int k = 0; k < end; ++k) {
+        RowInto(r, order.empty() ? k : order[static_cast<size_t>(k)], formatters, row);
+        if (onRow) onRow(columns, *row);
+    }
+    return end;
+}
+
 // Nothing here touches the connection any more: a row callback may use it. The first result
 // is the time limit's.
 void PgTransport::Deliver(const std::vector<pg::ResultPtr>& results, size_t end, Want want, const DeskWork& desk,
@@ -387,24 +402,12 @@ void PgTransport::Deliver(const std::vector<pg::ResultPtr>& results, size_t end,
     for (size_t i = 1; i < end && i < results.size(); ++i) {
         const PGresult* r = results[i].get();
         if (PQresultStatus(r) != PGRES_TUPLES_OK) continue;
-        const int rows = PQntuples(r);
-        const int columns = PQnfields(r);
-        const std::vector<Formatter> formatters = DeskFormatters(desk, columns);
-        std::vector<int> order;
-        if (!desk.order.empty() && !formatters.empty()) order = DeskOrder(r, desk, formatters);
-        for (int k = 0; k < rows; ++k) {
-            const int n = order.empty() ? k : order[static_cast<size_t>(k)];
-            if (want == Want::FirstRow) {
-                out->found = true;
-                RowInto(r, n, formatters, &out->first);
-                return;
-            }
-            ++out->rows;
-            if (onRow) {
-                RowInto(r, n, formatters, &row);
-                onRow(columns, row);
-            }
+        if (want == Want::FirstRow) {
+            if (PQntuples(r) == 0) continue;
+            out->found = DeliverDeskRows(r, desk, true, ClientRowFn(), &out->first) == 1;
+            return;
         }
+        out->rows += onRow ? DeliverDeskRows(r, desk, false, onRow, &row) : PQntuples(r);
     }
 }
 

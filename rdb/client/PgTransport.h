@@ -115,4 +115,10 @@ private:
 
 std::unique_ptr<Transport> MakePgTransport(const std::string& uri);
 
+// Hands the rows of r to onRow in row format (through *row, which keeps its capacity), with
+// what desk leaves to the desk done to them: formatted, and in the desk's order when it has
+// one. Only the first row when firstOnly. Returns the number of rows handed over.
+int64_t DeliverDeskRows(const PGresult* r, const DeskWork& desk, bool firstOnly, const ClientRowFn& onRow,
+                        std::string* row);
+
 }  // namespace rdb
