@@ -185,7 +185,7 @@ TEST(DialectPostgres, DeskWork) {
         {"select top 3 ACS_ID, dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB order by D", "none"},
         {"select distinct dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB order by D", "none"},
         {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB group by DIAL_DATE order by D", "none"},
-        {"select dbo.F_FMT_DATE(DIAL_DATE) D, ACS_ID from RST_INB order by ACS_ID offset 5 rows", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D, ACS_ID from RST_INB order by ACS_ID offset (5) rows", "none"},
         {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB union select '1' order by D", "none"},
         {"select *, dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB", "none"},
         {"select dbo.F_FMT_DATE(DIAL_DATE) D, (select max(ACS_ID) from RST_INB) M from RST_INB", "none"},
