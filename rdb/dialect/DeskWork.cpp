@@ -94,8 +94,11 @@ bool PlanDeskWork(const Seq& s, Seq* out, std::deque<SqlToken>* tokens, DeskWork
         "fetch", "into", "for", "option", "select"};
     size_t end = s.size();
     if (end > 0 && IsOp(s[end - 1], ";")) --end;
+    // A subquery anywhere, in the FROM too: a column of a derived table is not the stored
+    // column its name says.
     for (size_t i = 1; i < end; ++i) {
-        if (IsOp(s[i], ";") || (IsWord(s[i]) && InSet(kRefused, s[i].tok->text))) return false;
+        if (IsOp(s[i], ";") || (IsWord(s[i]) && InSet(kRefused, s[i].tok->text)) || HoldsSelect(s[i].kids))
+            return false;
     }
     size_t listEnd = 1;
     while (listEnd < end && !EndsSelectList(s[listEnd])) ++listEnd;
@@ -104,7 +107,7 @@ bool PlanDeskWork(const Seq& s, Seq* out, std::deque<SqlToken>* tokens, DeskWork
     std::vector<size_t> columnOf;
     for (size_t c = 0; c < items.size(); ++c) {
         const auto [ib, ie] = items[c];
-        if (ib == ie || IsOp(s[ie - 1], "*") || HoldsSelect(Seq(s.begin() + ib, s.begin() + ie))) return false;
+        if (ib == ie || IsOp(s[ie - 1], "*")) return false;
         if (auto d = ReadDeferred(s, ib, ie)) {
             deferred.push_back(*d);
             columnOf.push_back(c);

@@ -189,6 +189,7 @@ TEST(DialectPostgres, DeskWork) {
         {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB union select '1' order by D", "none"},
         {"select *, dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB", "none"},
         {"select dbo.F_FMT_DATE(DIAL_DATE) D, (select max(ACS_ID) from RST_INB) M from RST_INB", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D from (select AGENT_NM DIAL_DATE from RST_INB) x order by D", "none"},
         {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB; select 1", "none"},
     };
     for (const auto& [tsql, work] : kCases) {
