@@ -195,8 +195,9 @@ TEST(DialectPostgres, DeskWork) {
     for (const auto& [tsql, work] : kCases) {
         ASSERT_TRUE(rdb::TranslateToPostgres(tsql, &t, &err)) << err << "\n" << tsql;
         EXPECT_EQ(t.desk.Empty() ? "none" : Work(t.desk), std::string(work)) << tsql << "\n-> " << t.sql;
-        if (t.desk.order.empty() && tsql.find("order by") != std::string::npos)
+        if (t.desk.order.empty() && tsql.find("order by") != std::string::npos) {
             EXPECT_NE(t.sql.find("order by"), std::string::npos) << t.sql;
+        }
     }
     EXPECT_EQ(Pg(items + " from RST_INB r order by AGENT_NM"),
               "select ACS_ID, DIAL_DATE AS D, r.CALLER_ID as C, AGENT_NM from RST_INB r order by AGENT_NM NULLS FIRST");
