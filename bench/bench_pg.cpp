@@ -1,7 +1,8 @@
 // The desk's two heaviest statements on PostgreSQL, through the client interface, against
-// the same translated SQL run directly with libpq (PQexec, every value of every row read),
-// against the floor (that SQL with libpq on copies of the tables whose text columns all
-// use the plain "C" collation, same indexes, same server) and against the embedded engine;
+// the same translated SQL run directly with libpq (PQexec, every row made in row format with
+// the formatting and order the translation leaves to the desk), against the floor (the same
+// on copies of the tables whose text columns all use the plain "C" collation, same indexes,
+// same server) and against the embedded engine;
 // on 1,000,000 RST_INB records. Columns: median times, then transport over libpq, transport
 // over the floor, libpq over the floor, transport over the embedded engine.
 //
@@ -26,6 +27,7 @@
 
 #include "data/Queries.h"
 #include "data/RdbClient.h"
+#include "rdb/client/PgTransport.h"
 #include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/Engine.h"
 #include "rdb/pg/PgConn.h"
@@ -73,17 +75,19 @@ long long ViaClient(RDBHANDLE h, const std::string& sql) {
     return g_rows;
 }
 
-long long Direct(PGconn* conn, const std::string& sql) {
-    rdb::pg::ResultPtr r(PQexec(conn, sql.c_str()));
+// The translated statement with libpq, every row made as the transport makes it: the
+// formatting and order the statement leaves to the desk included, so that the columns differ
+// only by the transport (libpq) or the collations (floor).
+long long Direct(PGconn* conn, const rdb::Translation& t) {
+    rdb::pg::ResultPtr r(PQexec(conn, t.sql.c_str()));
     if (PQresultStatus(r.get()) != PGRES_TUPLES_OK) {
         std::fprintf(stderr, "direct query failed: %s\n", PQresultErrorMessage(r.get()));
         std::exit(1);
     }
-    const int rows = PQntuples(r.get());
-    const int cols = PQnfields(r.get());
     size_t bytes = 0;
-    for (int i = 0; i < rows; ++i)
-        for (int c = 0; c < cols; ++c) bytes += PQgetlength(r.get(), i, c) + (PQgetvalue(r.get(), i, c)[0] != 0);
+    std::string row;
+    const long long rows =
+        rdb::DeliverDeskRows(r.get(), t.desk, false, [&](int32_t, const std::string& v) { bytes += v.size(); }, &row);
     return bytes > 0 ? rows : 0;
 }
 
@@ -233,8 +237,8 @@ int main(int argc, char** argv) {
         if (!rdb::TranslateToPostgres(c.sql, &t, &error)) return std::fprintf(stderr, "%s\n", error.c_str()), 1;
         long long rowsT = 0, rowsD = 0, rowsF = 0, rowsE = 0;
         const double viaTransport = Median(c.runs, [&] { return ViaClient(pg, c.sql); }, &rowsT);
-        const double viaLibpq = Median(c.runs, [&] { return Direct(direct.get(), t.sql); }, &rowsD);
-        const double onFloor = Median(c.runs, [&] { return Direct(floor.get(), t.sql); }, &rowsF);
+        const double viaLibpq = Median(c.runs, [&] { return Direct(direct.get(), t); }, &rowsD);
+        const double onFloor = Median(c.runs, [&] { return Direct(floor.get(), t); }, &rowsF);
         const double viaEmbedded = Median(c.runs, [&] { return ViaClient(embedded, c.sql); }, &rowsE);
         if (rowsT != rowsD || rowsT != rowsF || rowsT != rowsE)
             std::printf("row counts differ: %lld %lld %lld %lld\n", rowsT, rowsD, rowsF, rowsE);

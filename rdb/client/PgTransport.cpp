@@ -2,6 +2,7 @@
 
 #include <poll.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <limits>
 #include <vector>
 
+#include "rdb/engine/DisplayFunctions.h"
 #include "rdb/engine/Engine.h"
 
 namespace rdb {
@@ -64,18 +66,91 @@ int32_t ClampCount(int64_t n) {
                                                    : static_cast<int32_t>(n);
 }
 
+using Formatter = std::string (*)(std::string_view);
+
+// The embedded engine's function for each column the desk formats; null where none.
+std::vector<Formatter> DeskFormatters(const DeskWork& desk, int columns) {
+    std::vector<Formatter> out;
+    for (const DeskFormat& f : desk.formats) {
+        if (f.column >= static_cast<size_t>(columns)) return {};  // not the statement it was planned for
+        if (out.size() <= f.column) out.resize(f.column + 1, nullptr);
+        out[f.column] = f.function == DisplayFunction::Tel    ? &FormatTel
+                        : f.function == DisplayFunction::Date ? &FormatDate
+                                                              : &FormatTime;
+    }
+    return out;
+}
+
+std::string_view Value(const PGresult* r, int row, int column) {
+    return std::string_view(PQgetvalue(r, row, column), static_cast<size_t>(PQgetlength(r, row, column)));
+}
+
 // One row in row format into *out, which keeps its capacity from row to row: a list of
-// 100,000 rows then costs no allocation per row.
-void RowInto(const PGresult* r, int row, std::string* out) {
+// 100,000 rows then costs no allocation per row. Columns with a formatter are formatted on
+// the way in; NULL stays NULL.
+void RowInto(const PGresult* r, int row, const std::vector<Formatter>& formatters, std::string* out) {
     out->clear();
     const int columns = PQnfields(r);
     for (int c = 0; c < columns; ++c) {
         if (PQgetisnull(r, row, c)) {
             AppendRowValue(*out, std::string_view());
+        } else if (static_cast<size_t>(c) < formatters.size() && formatters[c] != nullptr) {
+            AppendRowValue(*out, formatters[c](Value(r, row, c)));
         } else {
-            AppendRowValue(*out, std::string_view(PQgetvalue(r, row, c), static_cast<size_t>(PQgetlength(r, row, c))));
+            AppendRowValue(*out, Value(r, row, c));
         }
     }
+}
+
+// The rows of r in the order the server would have given them for ORDER BY keys over
+// formatted digit columns: bytewise ("C"), trailing blanks ignored as bpchar ignores them,
+// NULL first ascending and last descending. Rows equal in every key keep no particular order,
+// as on the server.
+std::vector<int> DeskOrder(const PGresult* r, const DeskWork& desk, const std::vector<Formatter>& formatters) {
+    const int rows = PQntuples(r);
+    std::vector<int> order(static_cast<size_t>(rows));
+    for (int n = 0; n < rows; ++n) order[static_cast<size_t>(n)] = n;
+    const size_t keys = desk.order.size();
+    for (const DeskSortKey& k : desk.order) {
+        if (k.column >= formatters.size() || formatters[k.column] == nullptr) return order;
+    }
+    struct Key {
+        size_t offset = 0, length = 0;
+        bool null = false;
+    };
+    std::vector<Key> key(static_cast<size_t>(rows) * keys);
+    std::string text;
+    for (int n = 0; n < rows; ++n) {
+        for (size_t k = 0; k < keys; ++k) {
+            const int c = static_cast<int>(desk.order[k].column);
+            Key& e = key[static_cast<size_t>(n) * keys + k];
+            e.null = PQgetisnull(r, n, c) != 0;
+            if (e.null) continue;
+            const std::string v = formatters[static_cast<size_t>(c)](Value(r, n, c));
+            size_t len = v.size();
+            while (len > 0 && v[len - 1] == ' ') --len;
+            e.offset = text.size();
+            e.length = len;
+            text.append(v, 0, len);
+        }
+    }
+    const auto less = [&](int a, int b) {
+        for (size_t k = 0; k < keys; ++k) {
+            const Key& x = key[static_cast<size_t>(a) * keys + k];
+            const Key& y = key[static_cast<size_t>(b) * keys + k];
+            int cmp = 0;
+            if (x.null || y.null) {
+                cmp = x.null == y.null ? 0 : (x.null ? -1 : 1);
+            } else {
+                cmp = std::string_view(text).substr(x.offset, x.length).compare(
+                    std::string_view(text).substr(y.offset, y.length));
+            }
+            if (cmp != 0) return desk.order[k].descending ? cmp > 0 : cmp < 0;
+        }
+        return false;
+    };
+    std::sort(order.begin(), order.end(), less);
+    return order;
 }
 
 }  // namespace
@@ -234,7 +309,7 @@ bool PgTransport::Flush(std::string* error) {
     return false;
 }
 
-PgTransport::Outcome PgTransport::Collect(Want want, const ClientRowFn& onRow) {
+PgTransport::Outcome PgTransport::Collect(Want want, const DeskWork& desk, const ClientRowFn& onRow) {
     PGconn* c = conn_.get();
     const bool pipeline = PQpipelineStatus(c) != PQ_PIPELINE_OFF;
     std::vector<pg::ResultPtr> results;
@@ -300,32 +375,39 @@ PgTransport::Outcome PgTransport::Collect(Want want, const ClientRowFn& onRow) {
         }
     }
     // Rows of the statements before a failure stay delivered, as on the embedded engine.
-    if (want != Want::Nothing) Deliver(results, failedAt, want, onRow, &out);
+    if (want != Want::Nothing) Deliver(results, failedAt, want, desk, onRow, &out);
     return out;
+}
+
+int64_t DeliverDeskRows(const PGresult* r, const DeskWork& desk, bool firstOnly, const ClientRowFn& onRow,
+                        std::string* row) {
+    const int rows = PQntuples(r);
+    const int columns = PQnfields(r);
+    const std::vector<Formatter> formatters = DeskFormatters(desk, columns);
+    std::vector<int> order;
+    if (!desk.order.empty() && !formatters.empty()) order = DeskOrder(r, desk, formatters);
+    const int end = firstOnly ? std::min(rows, 1) : rows;
+    for (int k = 0; k < end; ++k) {
+        RowInto(r, order.empty() ? k : order[static_cast<size_t>(k)], formatters, row);
+        if (onRow) onRow(columns, *row);
+    }
+    return end;
 }
 
 // Nothing here touches the connection any more: a row callback may use it. The first result
 // is the time limit's.
-void PgTransport::Deliver(const std::vector<pg::ResultPtr>& results, size_t end, Want want, const ClientRowFn& onRow,
-                          Outcome* out) {
+void PgTransport::Deliver(const std::vector<pg::ResultPtr>& results, size_t end, Want want, const DeskWork& desk,
+                          const ClientRowFn& onRow, Outcome* out) {
     std::string row;
     for (size_t i = 1; i < end && i < results.size(); ++i) {
         const PGresult* r = results[i].get();
         if (PQresultStatus(r) != PGRES_TUPLES_OK) continue;
-        const int rows = PQntuples(r);
-        const int columns = PQnfields(r);
-        for (int n = 0; n < rows; ++n) {
-            if (want == Want::FirstRow) {
-                out->found = true;
-                RowInto(r, n, &out->first);
-                return;
-            }
-            ++out->rows;
-            if (onRow) {
-                RowInto(r, n, &row);
-                onRow(columns, row);
-            }
+        if (want == Want::FirstRow) {
+            if (PQntuples(r) == 0) continue;
+            out->found = DeliverDeskRows(r, desk, true, ClientRowFn(), &out->first) == 1;
+            return;
         }
+        out->rows += onRow ? DeliverDeskRows(r, desk, false, onRow, &row) : PQntuples(r);
     }
 }
 
@@ -357,7 +439,7 @@ PgTransport::Outcome PgTransport::Run(const std::string& sql, Want want, const C
             return Outcome::Error(Outcome::Kind::Failed, RDB_E_DISCONNECTED,
                                   "cannot send to PostgreSQL server " + serverName_ + ": " + error);
         }
-        return Collect(want, onRow);
+        return Collect(want, t.desk, onRow);
     }
 }
 

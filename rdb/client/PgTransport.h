@@ -25,6 +25,10 @@
 // and "SQLSTATE: message"; connection failures carry RDB_E_CONNECT, RDB_E_TIMEOUT or
 // RDB_E_DISCONNECTED and a message naming the server (never its password).
 //
+// Display functions of digit columns, and an ORDER BY on them alone, are left to the desk
+// (Translation::desk): the rows are formatted, and sorted, here with the embedded engine's
+// functions before they are delivered.
+//
 // Rows are read completely before the first one reaches the callback, so a call made from
 // inside a row callback finds the connection free and uses it. One call at a time per
 // transport; calls from other threads wait.
@@ -90,10 +94,11 @@ private:
     bool Flush(std::string* error);
     // The longest a statement's answer is waited for.
     int WaitMs() const { return limits_.statementMs + limits_.graceMs; }
-    Outcome Collect(Want want, const ClientRowFn& onRow);
-    // Hands the rows of results[1..end) to onRow (or the first one to out->first).
-    static void Deliver(const std::vector<pg::ResultPtr>& results, size_t end, Want want, const ClientRowFn& onRow,
-                        Outcome* out);
+    Outcome Collect(Want want, const DeskWork& desk, const ClientRowFn& onRow);
+    // Hands the rows of results[1..end) to onRow (or the first one to out->first), with
+    // what the desk still does to them (formatting, order).
+    static void Deliver(const std::vector<pg::ResultPtr>& results, size_t end, Want want, const DeskWork& desk,
+                        const ClientRowFn& onRow, Outcome* out);
     // The result of a row or statement call: 1 done, 0 database error, else the failure code.
     static int32_t CallResult(const Outcome& out, RDB_ERROR* err);
 
@@ -109,5 +114,11 @@ private:
 };
 
 std::unique_ptr<Transport> MakePgTransport(const std::string& uri);
+
+// Hands the rows of r to onRow in row format (through *row, which keeps its capacity), with
+// what desk leaves to the desk done to them: formatted, and in the desk's order when it has
+// one. Only the first row when firstOnly. Returns the number of rows handed over.
+int64_t DeliverDeskRows(const PGresult* r, const DeskWork& desk, bool firstOnly, const ClientRowFn& onRow,
+                        std::string* row);
 
 }  // namespace rdb

@@ -1,10 +1,12 @@
 #include "rdb/dialect/DialectAdapter.h"
 
+#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "rdb/dialect/CallParser.h"
+#include "rdb/dialect/DeskWork.h"
 #include "rdb/dialect/PostgresEmitter.h"
 #include "rdb/dialect/SqlLexer.h"
 #include "rdb/dialect/SqliteEmitter.h"
@@ -42,8 +44,14 @@ bool Translate(std::string_view tsql, Target target, Translation* out, std::stri
     if (!BuildTree(toks, &root, error)) return false;
     std::string sql;
     sql.reserve(tsql.size() + tsql.size() / 4 + 16);
-    const bool written = target == Target::Sqlite ? WriteForSqlite(root.kids, tsql, sql, error)
-                                                  : WriteForPostgres(root.kids, tsql, sql, error);
+    // PostgreSQL leaves to the desk what the desk does faster with the embedded engine's own
+    // functions; the new tokens live until the statement is written.
+    Seq sent;
+    std::deque<SqlToken> sentTokens;
+    const Seq* statement = &root.kids;
+    if (target == Target::Postgres && PlanDeskWork(root.kids, &sent, &sentTokens, &out->desk)) statement = &sent;
+    const bool written = target == Target::Sqlite ? WriteForSqlite(*statement, tsql, sql, error)
+                                                  : WriteForPostgres(*statement, tsql, sql, error);
     if (!written) return false;
     if (sql.find_first_not_of(" \t\r\n\v\f") == std::string::npos) {
         *error = "nothing to run once the table hints are removed";

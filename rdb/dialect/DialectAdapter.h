@@ -33,6 +33,12 @@
 // Also: N'text' -> 'text', !< / !> -> >= / <=, isnull/coalesce and text functions count as
 // text operands of '+', convert to int/float/decimal types -> CAST AS the engine's type.
 // Comments become one blank. A rollup over no rows gives no rows (no total row either).
+// PostgreSQL only: in a plain SELECT (no DISTINCT, TOP, GROUP BY, HAVING, UNION, LIMIT,
+// subquery or * in its list), fmt(col) alias with fmt a display function and col a digit
+// column of RST_INB is sent as col alias and formatted on the desk (Translation::desk); an
+// ORDER BY whose keys are all such aliases is left out and the rows are sorted on the desk
+// with the server's comparison ("C", trailing blanks ignored, NULLs first); a kept ORDER BY
+// keeps the items it names on the server.
 // PostgreSQL only: bare aliases get AS (a string alias becomes a name); ORDER BY items get
 // NULLS FIRST (NULLS LAST after DESC), as NULL sorts first in SQL Server; LIKE becomes ILIKE
 // under the "C" collation with no escape character; a literal holding a backslash becomes
@@ -44,6 +50,8 @@
 // names and hexadecimal literals that are not a 64-bit integer.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,6 +64,25 @@ struct ProcedureCall {
     std::vector<bool> argIsNull;    // true where the argument was NULL
 };
 
+// What a PostgreSQL result still needs on the desk. A select item that is a display
+// function of a stored digit column is sent as the column and formatted on arrival by the
+// embedded engine's own function; when every ORDER BY key names such an item, the rows are
+// sorted on arrival too, as the server would have sorted them.
+enum class DisplayFunction : uint8_t { Tel, Date, Time };
+struct DeskFormat {
+    size_t column = 0;  // index in the row
+    DisplayFunction function = DisplayFunction::Tel;
+};
+struct DeskSortKey {
+    size_t column = 0;  // a formatted column
+    bool descending = false;
+};
+struct DeskWork {
+    std::vector<DeskFormat> formats;
+    std::vector<DeskSortKey> order;  // empty: the rows come in the server's order
+    bool Empty() const { return formats.empty() && order.empty(); }
+};
+
 struct Translation {
     enum class Kind { Statement, Call };
     Kind kind = Kind::Statement;
@@ -63,6 +90,7 @@ struct Translation {
     // the parameters to be bound to call.args; empty for a call on SQLite.
     std::string sql;
     ProcedureCall call;  // when kind == Call
+    DeskWork desk;       // PostgreSQL only
 };
 
 // Returns false and sets *error (a message naming the problem) when the text cannot be

@@ -46,33 +46,34 @@ TEST(DialectPostgres, DeskStatementsAsWritten) {
           Fmt(kAgentExists, "u1", "o''neil"), Fmt(kAgentDelete, 9)}) {
         EXPECT_EQ(Pg(tsql), tsql);
     }
+    // The lists go without their display functions and their order: the desk applies them
+    // (DeskWork below).
     const std::pair<std::string, const char*> kRewritten[] = {
         {Fmt(kServiceCombo, "u1"),
          "select SVC_ID, SVC_NM from SERVICE_INFO where USER_ID = 'u1' and SVC_TYPE in(1,2,3) order "
          "by SVC_ID NULLS FIRST "},
         {Fmt((std::string(kLoanPrefix) + kLoanUnprocessedTail).c_str(), "5", "20261201", "20261208") +
              kAgentCondition + "kim'" + kListOrder,
-         "select ACS_ID, CAST(r.SVC_ID AS TEXT)||'.'||SVC_NM, F_FMT_TEL(RECV_PHONE) AS RECV_PHONE, "
-         "F_FMT_TEL(CALLER_ID) AS CALLER_ID, case when(CUST_INFO<>'' and substr(CUST_INFO,1,1) = '1') "
+         "select ACS_ID, CAST(r.SVC_ID AS TEXT)||'.'||SVC_NM, RECV_PHONE AS RECV_PHONE, "
+         "CALLER_ID AS CALLER_ID, case when(CUST_INFO<>'' and substr(CUST_INFO,1,1) = '1') "
          "then '<PAID>'              when(CUST_INFO<>'' and substr(CUST_INFO,1,1) = '2') then "
          "'<CASH>' else '' end AS TYPE,  case when(CUST_INFO<>'' and substr(CUST_INFO,2,1) = '1') "
          "then '<UPTO5M>'              when(CUST_INFO<>'' and substr(CUST_INFO,2,1) = '2') then "
-         "'<OVER5M>' else '' end AS AMT,  F_FMT_DATE(DIAL_DATE) AS DIAL_DATE, F_FMT_TIME(DIAL_TIME) "
+         "'<OVER5M>' else '' end AS AMT,  DIAL_DATE AS DIAL_DATE, DIAL_TIME "
          "AS DIAL_TIME,  case when(IS_PRINT='0') then '<UNPROCESSED>' else '<PROCESSED>' end AS "
          "IS_PRINT,  r.COMMENT, COMM_TIME,  case when(IS_CALLBACK='0') then '<NOTREQ>' else '<REQ>' "
          "end AS IS_CALLBACK,  AGENT_NM  from RST_INB r join SERVICE_INFO s on r.SVC_ID = s.SVC_ID  "
          "where r.SVC_ID = 5 and DIAL_DATE between '20261201' and '20261208' and IS_CALLBACK = '1' "
-         "and IS_DELETE = '0' and IS_PRINT = '0' and AGENT_NM = 'kim' order by DIAL_DATE NULLS FIRST, "
-         "DIAL_TIME NULLS FIRST "},
+         "and IS_DELETE = '0' and IS_PRINT = '0' and AGENT_NM = 'kim' "},
         {Fmt((std::string(kGeneralPrefix) + kGeneralAllTail).c_str(), "7", "20261201", "20261208") +
              kListOrder,
-         "select r.ACS_ID, CAST(r.SVC_ID AS TEXT) || '.' || SVC_NM, F_FMT_TEL(RECV_PHONE) AS "
-         "RECV_PHONE, F_FMT_TEL(CALLER_ID) AS CALLER_ID,  F_FMT_DATE(DIAL_DATE) AS DIAL_DATE, "
-         "F_FMT_TIME(DIAL_TIME) AS DIAL_TIME, r.COMM_TIME,  case when(IS_PRINT='0') then "
+         "select r.ACS_ID, CAST(r.SVC_ID AS TEXT) || '.' || SVC_NM, RECV_PHONE AS "
+         "RECV_PHONE, CALLER_ID AS CALLER_ID,  DIAL_DATE AS DIAL_DATE, "
+         "DIAL_TIME AS DIAL_TIME, r.COMM_TIME,  case when(IS_PRINT='0') then "
          "'<UNPROCESSED>' else '<PROCESSED>' end AS IS_PRINT,  case when(IS_CALLBACK='0') then "
          "'<NOTREQ>' else '<REQ>' end AS IS_CALLBACK, r.COMMENT, AGENT_NM  from RST_INB r join "
          "SERVICE_INFO s on r.SVC_ID = s.SVC_ID  where r.SVC_ID = 7 and DIAL_DATE between '20261201' "
-         "and '20261208' and RES_REPLY <> '9'  order by DIAL_DATE NULLS FIRST, DIAL_TIME NULLS FIRST "},
+         "and '20261208' and RES_REPLY <> '9' "},
         {Fmt(kCountStatement.c_str(), "5", "20261201", "20261208"),
          "select count(*) as CNT \t\t  from RST_INB r join SERVICE_INFO s on r.SVC_ID = s.SVC_ID \t\t "
          " where r.SVC_ID = 5 and DIAL_DATE between '20261201' and '20261208' and IS_CALLBACK = '1' "
@@ -141,6 +142,65 @@ TEST(DialectPostgres, RollupKeepsOwnHavingAndOrderAndGivesNoRowsOverNone) {
               "SELECT r.AGENT_NM, max(r.AGENT_NM) AS LAST from RST_INB r GROUP BY ROLLUP(r.AGENT_NM) HAVING "
               "(count(*) > 3) AND count(*) > 0 ORDER BY LAST desc NULLS LAST, GROUPING(r.AGENT_NM), "
               "coalesce(r.AGENT_NM) NULLS FIRST");
+}
+
+std::string Work(const rdb::DeskWork& w) {
+    std::string out;
+    for (const rdb::DeskFormat& f : w.formats)
+        out += std::to_string(f.column) + "TDH"[static_cast<int>(f.function)] + " ";
+    out += "|";
+    for (const rdb::DeskSortKey& k : w.order) out += " " + std::to_string(k.column) + (k.descending ? "-" : "+");
+    return out;
+}
+
+// What the desk does to a PostgreSQL result instead of the server: the display functions of
+// digit columns, and an order made only of them.
+TEST(DialectPostgres, DeskWork) {
+    rdb::Translation t;
+    std::string err;
+    ASSERT_TRUE(rdb::TranslateToPostgres(Fmt((std::string(kLoanPrefix) + kLoanUnprocessedTail).c_str(), "5",
+                                             "20261201", "20261208") +
+                                             kListOrder,
+                                         &t, &err));
+    EXPECT_EQ(Work(t.desk), "2T 3T 6D 7H | 6+ 7+");
+    EXPECT_EQ(t.sql.find("F_FMT"), std::string::npos);
+    EXPECT_EQ(t.sql.find("order"), std::string::npos);
+
+    const std::string items = "select ACS_ID, dbo.F_FMT_DATE(DIAL_DATE) D, F_FMT_TEL(r.CALLER_ID)as C, AGENT_NM";
+    const std::pair<std::string, const char*> kCases[] = {
+        {items + " from RST_INB r order by D desc, C", "1D 2T | 1- 2+"},
+        // A name the server would compare ignoring case, a position or an expression keeps
+        // the order on the server, and then the items it names are formatted there too.
+        {items + " from RST_INB r order by AGENT_NM, D", "2T |"},
+        {items + " from RST_INB r order by D, AGENT_NM", "2T |"},
+        {items + " from RST_INB r order by 2", "none"},
+        {items + " from RST_INB r order by C + 'x'", "1D |"},
+        // A name given to two items is the server's to refuse.
+        {items + ", r.DIAL_DATE D from RST_INB r order by D", "2T |"},
+        // Only digit columns, as themselves, with an alias.
+        {"select dbo.F_FMT_TEL(AGENT_NM) A, dbo.F_FMT_TEL(CALLER_ID + '') B, dbo.F_FMT_TEL(CALLER_ID) from RST_INB "
+         "order by A",
+         "none"},
+        // Nothing moves out of a statement that makes, picks or joins rows of rows.
+        {"select top 3 ACS_ID, dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB order by D", "none"},
+        {"select distinct dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB order by D", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB group by DIAL_DATE order by D", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D, ACS_ID from RST_INB order by ACS_ID offset (5) rows", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB union select '1' order by D", "none"},
+        {"select *, dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D, (select max(ACS_ID) from RST_INB) M from RST_INB", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D from (select AGENT_NM DIAL_DATE from RST_INB) x order by D", "none"},
+        {"select dbo.F_FMT_DATE(DIAL_DATE) D from RST_INB; select 1", "none"},
+    };
+    for (const auto& [tsql, work] : kCases) {
+        ASSERT_TRUE(rdb::TranslateToPostgres(tsql, &t, &err)) << err << "\n" << tsql;
+        EXPECT_EQ(t.desk.Empty() ? "none" : Work(t.desk), std::string(work)) << tsql << "\n-> " << t.sql;
+        if (t.desk.order.empty() && tsql.find("order by") != std::string::npos) {
+            EXPECT_NE(t.sql.find("order by"), std::string::npos) << t.sql;
+        }
+    }
+    EXPECT_EQ(Pg(items + " from RST_INB r order by AGENT_NM"),
+              "select ACS_ID, DIAL_DATE AS D, r.CALLER_ID as C, AGENT_NM from RST_INB r order by AGENT_NM NULLS FIRST");
 }
 
 TEST(DialectPostgres, CallsRunAsFunctionsWithBoundArguments) {

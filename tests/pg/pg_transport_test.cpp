@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -325,6 +326,85 @@ TEST(PgTransport, RowsKeepQuotesAndTerminatorsAndACallbackMayCallBack) {
     EXPECT_EQ(RDBExecuteSQL(g_handle, "NEW_ACS", "update USER_INFO set PASSWORD = 'x'", &err), 1);
     EXPECT_EQ(RDBExecuteSQL(g_handle, "NEW_ACS", "insert into USER_INFO (USER_ID) values ('DEMO ')", &err), 0);
     EXPECT_EQ(rdb::pg::SqlStateFromCode(err.nCode), "23505") << err.szMessage;  // the same user, by the collation
+}
+
+std::vector<std::string> Split(const std::string& row) {
+    std::vector<std::string> out;
+    for (size_t at = 0, next; (next = row.find(":;", at)) != std::string::npos; at = next + 2)
+        out.push_back(row.substr(at, next - at));
+    return out;
+}
+
+// The display functions and an order on their results, left to the desk, give the rows the
+// server gives when it runs them itself: the same values, and the same sequence of keys
+// (rows equal in every key may come either way).
+TEST(PgTransport, ListsFormattedAndSortedOnTheDeskAsOnTheServer) {
+    const std::string uri = FreshDatabase();
+    std::string error;
+    {
+        rdb::pg::ConnPtr conn = rdb::pg::Connect(uri, 30000, &error);
+        // A 10-digit number sorts before its 8-digit prefix once formatted; trailing blanks
+        // make no difference to the order (the time decides between the two '2026120'
+        // dates), and an unknown length stays as it is.
+        ASSERT_TRUE(rdb::pg::Command(conn.get(),
+                                     "INSERT INTO RST_INB (SVC_ID, USER_ID, RECV_PHONE, DIAL_DATE, DIAL_TIME) VALUES "
+                                     "(1, 'demo', '0101234567', '20261201', '0900'),"
+                                     "(1, 'demo', '01012345', '2026120 ', '0800'),"
+                                     "(1, 'demo', '01012345 ', '2026120', '0930'),"
+                                     "(1, 'demo', NULL, '20261202', '101500'),"
+                                     "(1, 'demo', '0212345678', '20261130', '1015'),"
+                                     "(1, 'demo', '15881234', '20261201', '09')",
+                                     &error))
+            << error;
+    }
+    auto desk = rdb::MakePgTransport(uri);
+    PgTransport server(uri, &PassThrough);
+    const auto rows = [](rdb::Transport& t, const std::string& sql) {
+        std::vector<std::string> out;
+        RDB_ERROR err{};
+        int32_t n = 0;
+        EXPECT_EQ(t.Query("", sql, [&](int32_t, const std::string& row) { out.push_back(row); }, &n, &err), 1)
+            << err.szMessage << "\n" << sql;
+        return out;
+    };
+    const std::string list = "select ACS_ID, dbo.F_FMT_TEL(RECV_PHONE) RECV_PHONE, dbo.F_FMT_DATE(DIAL_DATE)DIAL_DATE, "
+                             "dbo.F_FMT_TIME(DIAL_TIME) as DIAL_TIME from RST_INB with(nolock) order by ";
+    const std::string onServer = "SELECT ACS_ID, F_FMT_TEL(RECV_PHONE) AS RECV_PHONE, F_FMT_DATE(DIAL_DATE) AS "
+                                 "DIAL_DATE, F_FMT_TIME(DIAL_TIME) AS DIAL_TIME FROM RST_INB ORDER BY ";
+    const struct {
+        const char* order;
+        const char* serverOrder;
+        std::vector<size_t> keys;
+    } kOrders[] = {
+        {"DIAL_DATE, DIAL_TIME", "DIAL_DATE NULLS FIRST, DIAL_TIME NULLS FIRST", {2, 3}},
+        {"RECV_PHONE", "RECV_PHONE NULLS FIRST", {1}},
+        {"RECV_PHONE desc, DIAL_DATE asc", "RECV_PHONE DESC NULLS LAST, DIAL_DATE NULLS FIRST", {1, 2}},
+    };
+    for (const auto& o : kOrders) {
+        rdb::Translation t;
+        ASSERT_TRUE(rdb::TranslateToPostgres(list + o.order, &t, &error));
+        ASSERT_EQ(t.desk.order.size(), o.keys.size()) << "the order is the desk's: " << t.sql;
+        const std::vector<std::string> got = rows(*desk, list + o.order);
+        const std::vector<std::string> want = rows(server, onServer + o.serverOrder);
+        ASSERT_EQ(got.size(), 6u);
+        std::vector<std::string> gotKeys, wantKeys;
+        for (size_t r = 0; r < got.size(); ++r) {
+            for (size_t k : o.keys) {
+                gotKeys.push_back(Split(got[r])[k]);
+                wantKeys.push_back(Split(want[r])[k]);
+            }
+        }
+        EXPECT_EQ(gotKeys, wantKeys) << o.order;
+        std::vector<std::string> gotSet = got, wantSet = want;
+        std::sort(gotSet.begin(), gotSet.end());
+        std::sort(wantSet.begin(), wantSet.end());
+        EXPECT_EQ(gotSet, wantSet) << o.order;
+    }
+    // The first row of a sorted list is the first in that order.
+    std::string first;
+    RDB_ERROR err{};
+    ASSERT_EQ(desk->QueryFirst("", list + "RECV_PHONE desc", &first, &err), 1);
+    EXPECT_EQ(Split(first)[1], "1588-1234");
 }
 
 TEST(PgErrorCodes, EverySqlStateHasItsOwnPositiveCode) {
