@@ -7,11 +7,8 @@
 #include "rdb/dialect/Plan.h"
 
 namespace rdb::dialect {
-namespace {
 
-// The stored columns that hold digits only and compare bytewise ("C") on the server, so
-// that the desk's comparison of their formatted values is the server's.
-bool IsDigitColumn(std::string_view name) {
+bool IsDeskDigitColumn(std::string_view name) {
     // clang-format off
     static const std::unordered_set<std::string_view> kColumns = {
         "recv_phone", "caller_id", "cust_info", "dial_date", "dial_time", "comm_time",
@@ -19,6 +16,8 @@ bool IsDigitColumn(std::string_view name) {
     // clang-format on
     return InSet(kColumns, name);
 }
+
+namespace {
 
 std::optional<DisplayFunction> DisplayFunctionNamed(const Node& n) {
     if (!IsWord(n)) return std::nullopt;
@@ -73,7 +72,7 @@ std::optional<Deferred> ReadDeferred(const Seq& s, size_t b, size_t e) {
     const Seq& arg = s[d.call].kids;
     const bool column = (arg.size() == 1 && IsWord(arg[0])) ||
                         (arg.size() == 3 && IsName(arg[0]) && IsOp(arg[1], ".") && IsWord(arg[2]));
-    if (!column || IsReserved(arg.back().tok->text) || !IsDigitColumn(arg.back().tok->text)) return std::nullopt;
+    if (!column || IsReserved(arg.back().tok->text) || !IsDeskDigitColumn(arg.back().tok->text)) return std::nullopt;
     return d;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <string_view>
 
 #include "rdb/dialect/DialectAdapter.h"
 #include "rdb/dialect/SyntaxTree.h"
@@ -14,5 +15,9 @@ namespace rdb::dialect {
 // tokens live in *tokens, and *work with what the desk does with the result. Returns false,
 // touching nothing, when nothing moves.
 bool PlanDeskWork(const Seq& statement, Seq* out, std::deque<SqlToken>* tokens, DeskWork* work);
+
+// The stored columns that hold digits only and compare bytewise ("C") on the server, so
+// that the desk's comparison of their formatted values is the server's.
+bool IsDeskDigitColumn(std::string_view name);
 
 }  // namespace rdb::dialect

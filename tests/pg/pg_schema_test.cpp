@@ -7,6 +7,7 @@
 
 #include "data/Queries.h"
 #include "rdb/demo/DemoData.h"
+#include "rdb/dialect/DeskWork.h"
 #include "rdb/dialect/DialectAdapter.h"
 #include "rdb/engine/DisplayFunctions.h"
 #include "rdb/engine/Engine.h"
@@ -56,6 +57,26 @@ TEST(PgSchema, InstallsOnceMigratesNothingTwiceAndRefusesForeignOrNewerDatabases
     EXPECT_EQ(rdb::pg::EnsureSchema(other.get(), &message), InitResult::Refused);
     EXPECT_NE(message.find("customers"), std::string::npos) << message;
     EXPECT_TRUE(SharedPgCluster().Rows("SELECT 1 FROM pg_class WHERE relname = 'rst_inb'", foreign).empty());
+}
+
+// The desk sorts formatted values of these columns bytewise: only right while the server
+// compares them so.
+TEST(PgSchema, ColumnsTheDeskSortsAreComparedBytewiseOnTheServer) {
+    const std::string db = NewDatabase("collation_");
+    rdb::pg::ConnPtr conn = Desk(db);
+    std::string message;
+    ASSERT_EQ(rdb::pg::EnsureSchema(conn.get(), &message), InitResult::Created) << message;
+    const Rows columns = SharedPgCluster().Rows(
+        "SELECT a.attname, coalesce(c.collname, '') FROM pg_attribute a LEFT JOIN pg_collation c ON c.oid = a.attcollation "
+        "WHERE a.attrelid = 'rst_inb'::regclass AND a.attnum > 0 AND NOT a.attisdropped ORDER BY a.attnum",
+        db);
+    int sorted = 0;
+    for (const auto& column : columns) {
+        if (!rdb::dialect::IsDeskDigitColumn(column[0])) continue;
+        ++sorted;
+        EXPECT_EQ(column[1], "C") << column[0];
+    }
+    EXPECT_EQ(sorted, 10);
 }
 
 TEST(PgSchema, DisplayFunctionsFormatExactlyAsTheEmbeddedEngine) {
