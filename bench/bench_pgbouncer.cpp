@@ -17,16 +17,18 @@
 //   build/bench/bench_pgbouncer [--records N] [--desks N] [--seconds S] [--period S]
 //                               [--direct N] [--processes N] [--customers] [--pool-cap N]
 //                               [--scram-rounds N] [--auth-file] [--server-lifetime S]
-//                               [--max-connections N]
+//                               [--max-connections N] [--no-client-limit]
 //
 // Defaults: 10,000,000 records over 2,000 services of 1,000 customers, 10,000 desks, 60 s,
 // 11 s, 1,000 direct desks, one event loop per core. With --customers every desk logs in as
 // its customer's own login under row-level security (one pool per customer in the pooler)
 // and the pooler runs with the sizing of deploy/pgbouncer.ini, looking the customers' SCRAM
 // verifiers up through deploy/pgbouncer-auth.sql as the sample does (--auth-file: from its
-// own file instead); --pool-cap sets the pooler's max_db_connections, --server-lifetime
-// overrides the sample's; max_connections is every customer's pool and reserve and 100
-// spare unless --max-connections says otherwise; without --customers all desks share one login.
+// own file instead), which also counts each login's desks at the pooler's console against
+// its CONNECTION LIMIT (--no-client-limit: it does not); --pool-cap sets the pooler's
+// max_db_connections, --server-lifetime overrides the sample's; max_connections is every
+// customer's pool and reserve and 100 spare unless --max-connections says otherwise;
+// without --customers all desks share one login.
 // --scram-rounds N replaces the customers' stored verifiers (full strength, as rdbcli
 // --add-customer stores them) by verifiers of N rounds inside this throwaway cluster, so
 // that the desks' own key derivation, which real desks do on their own machines, does not
@@ -765,7 +767,7 @@ int main(int argc, char** argv) {
     long records = 10000000, desksWanted = 10000, direct = 1000, poolCap = 0;
     double seconds = 60, period = 11;
     int processes = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    bool customers = false, authFile = false;
+    bool customers = false, authFile = false, clientLimit = true;
     int scramRounds = 0;
     long serverLifetime = -1, maxConnections = 0;
     for (int i = 1; i < argc; ++i) {
@@ -773,6 +775,7 @@ int main(int argc, char** argv) {
         const char* v = i + 1 < argc ? argv[i + 1] : "0";
         if (a == "--customers") { customers = true; continue; }
         if (a == "--auth-file") { authFile = true; continue; }
+        if (a == "--no-client-limit") { clientLimit = false; continue; }
         if (a == "--records") records = std::atol(v);
         else if (a == "--desks") desksWanted = std::atol(v);
         else if (a == "--seconds") seconds = std::atof(v);
@@ -919,6 +922,16 @@ int main(int argc, char** argv) {
         return std::fprintf(stderr, "%s\n", pooler.ErrorText().c_str()), 1;
     Console console;
     console.Open(pooler.Port(), "console", kConsolePassword);
+    if (customers && !authFile && clientLimit) {
+        // The look-up counts each login's desks at the console, as at a site orvanta-setup set
+        // up (there over the pooler's socket; here over TCP as the bench's console user).
+        cluster.Exec("CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql AS $$ SELECT "
+                     "'host=127.0.0.1 port=" + std::to_string(pooler.Port()) + " dbname=pgbouncer user=console password=" +
+                         kConsolePassword + "'::text $$",
+                     "bench");
+        std::printf("the look-up counts each login's desks at the pooler's console (CONNECTION LIMIT %s)\n",
+                    cluster.Rows("SELECT rolconnlimit FROM pg_roles WHERE rolname = '" + Login(1) + "'")[0][0].c_str());
+    }
     const std::string poolerPort = std::to_string(pooler.Port());
     const pid_t serverPid = PidFromFile(cluster.DataDir() + "/postmaster.pid");
 

@@ -152,8 +152,12 @@ TEST(PgPooler, AuthLookupServesCustomersDeskLoginsOnly) {
         cluster.Exec(std::string("ALTER ROLE desk_auth_b NO") + power);
     }
     EXPECT_TRUE(handedOut("desk_auth_b"));
-    // Nor large objects for the look-up login.
+    // Nor large objects for the look-up login, nor the connections the look-up makes to the
+    // pooler's console (dblink, beside the function): no connection anywhere from the server.
     EXPECT_FALSE(rdb::pg::Exec(lookup.get(), "SELECT lo_create(0)", {}, &error));
+    EXPECT_FALSE(rdb::pg::Exec(lookup.get(), "SELECT pgbouncer.dblink_connect('x', 'dbname=postgres')", {}, &error));
+    EXPECT_FALSE(rdb::pg::Exec(lookup.get(), "SELECT pgbouncer.dblink_get_connections()", {}, &error));
+    EXPECT_NE(error.find("permission denied"), std::string::npos) << error;
 }
 
 // The shipped pg_hba.conf lines for desks, for database db.

@@ -329,6 +329,56 @@ refused "another customer's login" "desk_other exists and is not the desk login 
 [ "$(as_postgres -d postgres -c "SELECT rolpassword FROM pg_authid WHERE rolname = 'desk_other'")" = "$verifier" ] ||
     fail "a refused --add-customer changed the login's password"
 
+# ---- a login's desks at the pooler, held to its CONNECTION LIMIT -----------------------------
+# Desks of customer demo that stay logged in, each reading its statements from a pipe of
+# its own (fd 7, 8, 9) until the pipe is closed.
+hold() {
+    local fd="$1"
+    rm -f "$work/hold$fd" && mkfifo "$work/hold$fd"
+    PGPASSFILE="$pgpass" psql -X -At "$desk_address" <"$work/hold$fd" >"$work/hold$fd.out" 2>&1 &
+    eval "exec $fd>\"\$work/hold$fd\""
+    echo "select 'held';" >&"$fd"
+    for _ in $(seq 100); do
+        grep -q '^held$' "$work/hold$fd.out" && return 0
+        sleep 0.1
+    done
+    fail "a desk of demo did not log in: $(cat "$work/hold$fd.out")"
+}
+release() { eval "exec $1>&-"; }
+in_at_pooler() { desk "$1" "$2" "select 1" >"$work/in.out" 2>&1; }
+as_postgres -d postgres -c "ALTER ROLE desk CONNECTION LIMIT 2"
+hold 7
+hold 8
+in_at_pooler "$pgpass" "$desk_address" && fail "a third desk of a login limited to two was let in"
+grep -q 'ERROR:  login desk already has 2 desks logged in at the pooler, its CONNECTION LIMIT' "$work/server.log" ||
+    fail "the refusal is not in the server's log: $(tail -n 5 "$work/server.log")"
+in_at_pooler "$work/other/.pgpass" "$address" || fail "customer other was kept out by demo's desks: $(cat "$work/in.out")"
+# -1 is no limit.
+as_postgres -d postgres -c "ALTER ROLE desk CONNECTION LIMIT -1"
+hold 9
+release 9
+as_postgres -d postgres -c "ALTER ROLE desk CONNECTION LIMIT 2"
+# A desk that leaves gives its place to the next.
+release 8
+for _ in $(seq 50); do
+    in_at_pooler "$pgpass" "$desk_address" && break
+    sleep 0.1
+done
+in_at_pooler "$pgpass" "$desk_address" || fail "a desk was refused after another of its login left: $(cat "$work/in.out")"
+# A console that does not answer keeps no desk out: the look-up says so in the server's log.
+as_postgres -d orvanta -c "CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql AS \$\$ SELECT 'host=$work/nowhere port=1 dbname=pgbouncer user=postgres' \$\$" \
+    -c "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'pgbouncer_auth'" >/dev/null
+hold 8
+in_at_pooler "$pgpass" "$desk_address" || fail "a desk was refused while the console did not answer: $(cat "$work/in.out")"
+grep -q "WARNING:  the pooler's console does not answer (.*): desk logs in without its client limit" "$work/server.log" ||
+    fail "no warning of the silent console: $(tail -n 5 "$work/server.log")"
+release 7
+release 8
+"$SETUP" "${setup_args[@]}" </dev/null >"$work/run-console" 2>&1 || fail "the set-up after the console's change: $(cat "$work/run-console")"
+[ "$(as_postgres -d orvanta -c "SELECT pgbouncer.console()")" = "host=$ORVANTA_POOLER_ROOT/var/run/postgresql port=$pooler_port dbname=pgbouncer user=postgres" ] ||
+    fail "the set-up did not put the console back: $(as_postgres -d orvanta -c "SELECT pgbouncer.console()")"
+as_postgres -d postgres -c "ALTER ROLE desk CONNECTION LIMIT 40"
+
 # ---- limits no desk lifts ----------------------------------------------------------------
 # Customer other lifts its login's statement limit and sleeps: the pooler's query_timeout (45 s)
 # ends it, while the checks below run.
