@@ -43,9 +43,9 @@ END
 $$;
 -- Where the console is: a function rather than a table, so the database holds no table
 -- beyond the desks' own. NULL: no console, no client limit.
-CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql IMMUTABLE AS $$ SELECT NULL::text $$;
+CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql STABLE AS $$ SELECT NULL::text $$;
 \if :{?pooler_console}
-SELECT format('CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql IMMUTABLE AS %L',
+SELECT format('CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql STABLE AS %L',
               'SELECT ' || coalesce(quote_literal(nullif(:pooler_console, '')), 'NULL') || '::text') \gexec
 \endif
 
