@@ -875,12 +875,6 @@ int main(int argc, char** argv) {
             } else {
                 std::printf("customers' verifiers as --add-customer stores them (full strength)\n");
             }
-            if (!authFile) {
-                const std::string psql = PgCluster::BinDir() + "/psql -X -q -v ON_ERROR_STOP=1 -v auth_password=\"'" +
-                                         kLookupPassword + "'\" -d '" + cluster.AdminUri("bench") +
-                                         "' -f " ORVANTA_SOURCE_DIR "/deploy/pgbouncer-auth.sql 2>&1";
-                if (std::system(psql.c_str()) != 0) return std::fprintf(stderr, "%s failed\n", psql.c_str()), 1;
-            }
         }
     }
     auto countSql = [&](long svc) {
@@ -922,15 +916,20 @@ int main(int argc, char** argv) {
         return std::fprintf(stderr, "%s\n", pooler.ErrorText().c_str()), 1;
     Console console;
     console.Open(pooler.Port(), "console", kConsolePassword);
-    if (customers && !authFile && clientLimit) {
-        // The look-up counts each login's desks at the console, as at a site orvanta-setup set
-        // up (there over the pooler's socket; here over TCP as the bench's console user).
-        cluster.Exec("CREATE OR REPLACE FUNCTION pgbouncer.console() RETURNS text LANGUAGE sql AS $$ SELECT "
-                     "'host=127.0.0.1 port=" + std::to_string(pooler.Port()) + " dbname=pgbouncer user=console password=" +
-                         kConsolePassword + "'::text $$",
-                     "bench");
-        std::printf("the look-up counts each login's desks at the pooler's console (CONNECTION LIMIT %s)\n",
-                    cluster.Rows("SELECT rolconnlimit FROM pg_roles WHERE rolname = '" + Login(1) + "'")[0][0].c_str());
+    if (customers && !authFile) {
+        // The look-up, installed as the README says once the pooler's port is known. With the
+        // client limit it counts each login's desks at the console, as at a site orvanta-setup
+        // set up (there over the pooler's socket; here over TCP as the bench's console user).
+        const std::string where = clientLimit ? "host=127.0.0.1 port=" + std::to_string(pooler.Port()) +
+                                                    " dbname=pgbouncer user=console password=" + kConsolePassword
+                                              : "";
+        const std::string psql = PgCluster::BinDir() + "/psql -X -q -v ON_ERROR_STOP=1 -v auth_password=\"'" +
+                                 kLookupPassword + "'\" -v pooler_console=\"'" + where + "'\" -d '" +
+                                 cluster.AdminUri("bench") + "' -f " ORVANTA_SOURCE_DIR "/deploy/pgbouncer-auth.sql 2>&1";
+        if (std::system(psql.c_str()) != 0) return std::fprintf(stderr, "%s failed\n", psql.c_str()), 1;
+        if (clientLimit)
+            std::printf("the look-up counts each login's desks at the pooler's console (CONNECTION LIMIT %s)\n",
+                        cluster.Rows("SELECT rolconnlimit FROM pg_roles WHERE rolname = '" + Login(1) + "'")[0][0].c_str());
     }
     const std::string poolerPort = std::to_string(pooler.Port());
     const pid_t serverPid = PidFromFile(cluster.DataDir() + "/postmaster.pid");

@@ -1,6 +1,7 @@
 #include "rdb/pg/PgRoles.h"
 
 #include "rdb/pg/PgConn.h"
+#include "rdb/pg/PgSchema.h"
 
 namespace rdb::pg {
 namespace {
@@ -212,14 +213,15 @@ std::string LockHolders(PGconn* conn) {
     std::string error;
     // The operator's advisory key as pg_locks shows it (high and low halves), and every lock
     // on a relation of this schema.
+    const std::string key = std::to_string(kOperatorLockKey);
     ResultPtr r = Exec(conn,
                        "SELECT a.pid, coalesce(a.usename::text, '?'), coalesce(a.application_name, ''), "
                        "coalesce(host(a.client_addr), 'local'), coalesce(a.state, ''), "
                        "coalesce(date_trunc('second', now() - a.xact_start)::text, '') "
                        "FROM pg_catalog.pg_stat_activity a WHERE a.pid <> pg_backend_pid() AND a.pid IN ("
                        "SELECT l.pid FROM pg_catalog.pg_locks l WHERE l.granted AND ("
-                       "(l.locktype = 'advisory' AND l.classid = (31359469478896993 >> 32)::oid "
-                       "AND l.objid = (31359469478896993 & 4294967295)::oid) OR "
+                       "(l.locktype = 'advisory' AND l.classid = (" + key + " >> 32)::oid "
+                       "AND l.objid = (" + key + " & 4294967295)::oid) OR "
                        "(l.locktype = 'relation' AND l.database = (SELECT oid FROM pg_catalog.pg_database "
                        "WHERE datname = current_database()) AND l.relation IN (SELECT c.oid FROM pg_catalog.pg_class c "
                        "WHERE c.relnamespace = (SELECT oid FROM pg_catalog.pg_namespace WHERE nspname = current_schema()))))) "
@@ -268,7 +270,7 @@ LockResult LockDown(PGconn* conn, std::string* message) {
                               "(SELECT role_name FROM " + schema + ".orvanta_customer)";
     BoundLockWaits(conn);
     // Two operators at once: the first finishes, the second waits and repeats it harmlessly.
-    if (!Command(conn, "BEGIN; SELECT pg_advisory_xact_lock(31359469478896993);", &error) ||
+    if (!Command(conn, "BEGIN; SELECT pg_advisory_xact_lock(" + std::to_string(kOperatorLockKey) + ");", &error) ||
         !Command(conn, sql, &error) || !Command(conn, DeskSettingsSql(customers), &error) ||
         !Command(conn, SettingsSql(feeds, kFeedSettings, sizeof kFeedSettings / sizeof kFeedSettings[0], false), &error) ||
         !Command(conn, "COMMIT", &error)) {

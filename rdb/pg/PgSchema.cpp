@@ -286,8 +286,6 @@ const Step kSteps[] = {
 };
 
 constexpr const char kVersionTable[] = "orvanta_schema";
-// pg_advisory_xact_lock key: "orvanta" in ASCII.
-constexpr const char kLockSql[] = "SELECT pg_advisory_xact_lock(31359469478896993)";
 
 }  // namespace
 
@@ -323,7 +321,7 @@ InitResult EnsureSchemaVersion(PGconn* conn, int target, std::string* message) {
         *message = why;
         return InitResult::Refused;
     };
-    if (!Command(conn, "BEGIN", &error) || !Command(conn, kLockSql, &error)) return fail("cannot start");
+    if (!Command(conn, "BEGIN", &error) || !Command(conn, "SELECT pg_advisory_xact_lock(" + std::to_string(kOperatorLockKey) + ")", &error)) return fail("cannot start");
 
     // Every table outside the system's own schemas.
     ResultPtr r = Exec(conn,

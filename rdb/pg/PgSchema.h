@@ -22,6 +22,11 @@ int CurrentSchemaVersion();
 
 enum class InitResult { Created, Migrated, UpToDate, Refused, Failed };
 
+// The advisory lock (a transaction's) under which the operator's commands install the
+// schema and lock the database down, so that two at once run one after the other:
+// "orvanta" in ASCII.
+inline constexpr long long kOperatorLockKey = 31359469478896993;
+
 // Installs the schema on an empty database, or migrates an older Orvanta schema, in one
 // transaction under an advisory lock (two operators at once cannot both install it).
 // Refuses a database holding tables of its own or a newer schema. *message says what was
